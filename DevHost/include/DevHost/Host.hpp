@@ -1,0 +1,114 @@
+// The simulated host application: loads one add-on module built for its own host version,
+// hands it the table of host functions, sends it menu commands and project events, and
+// records everything the add-on makes visible in a transcript.
+#pragma once
+
+#include "ACAPI.hpp"
+#include "HostBackend.hpp"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace DevHost {
+
+struct Options {
+    std::string profileFolder;       // empty: a fresh temporary folder, removed at the end
+    std::ostream* echo = nullptr;    // where transcript lines are printed as they happen
+};
+
+class Host final : public Platform::HostBackend {
+public:
+    explicit Host(Options options);
+    ~Host() override;
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    static constexpr int Version = KORDELA_HOST_VERSION;
+
+    // Loads the module and hands over the table; answers an empty text or why it refused.
+    std::string Load(const std::string& modulePath);
+    // The same for an add-on linked into this program (the unit tests' way).
+    std::string Attach(GetExportedFuncAddrsProc* getExports, SetImportedFuncAddrsProc* setImports,
+                       const std::string& resourceFolder, const std::string& name);
+    // CheckEnvironment, RegisterInterface and Initialize; answers Initialize's result.
+    GSErrCode Start();
+    // The project event of quitting, then FreeData; the module stays loaded until destruction.
+    void Quit();
+
+    std::string SendMenuCommand(short menuResId, int32_t itemIndex = 1);
+    void SendProjectEvent(int32_t eventCode);
+
+    // A table the test can tamper with before Load, to play an older host.
+    API_HostTable& Table() { return table_; }
+    size_t& TableSize() { return tableSize_; }
+
+    const std::string& ProfileFolder() const { return profile_; }
+    std::string SpecialFolder(API_SpecFolderID id) const;
+    GSResModule AddOnResModule() const { return resModule_; }
+
+    const std::vector<std::string>& TranscriptLines() const { return transcript_; }
+    bool TranscriptContains(const std::string& text) const;
+    const std::vector<std::string>& Reports() const { return reports_; }
+    // Where the registered menu stands; empty when none was registered.
+    std::string MenuDescription() const;
+
+    // What the scripted user does when a modal dialog opens; without it the dialog gets its close box.
+    std::function<void(short dialogId)> modalDriver;
+    std::deque<int> alertAnswers;                     // buttons to press, one per alert
+    std::deque<std::optional<std::string>> folderPicks;  // folders to pick, nullopt = cancel
+
+    // HostBackend
+    void Transcript(const std::string& line) override;
+    void RunModalLoop(short dialogId) override;
+    int AnswerAlert(const Platform::AlertRequest& alert) override;
+    std::optional<std::string> PickFolder(const std::string& title, const std::string& startFolder) override;
+
+    // Host functions, reached from the table.
+    GSErrCode RegisterMenu(short menuResId, short promptResId, int32_t menuCode, int32_t flags);
+    GSErrCode InstallMenuHandler(short menuResId, APIMenuCommandProc* handler);
+    GSErrCode CatchProjectEvent(int32_t eventMask, APIProjectEventHandlerProc* handler);
+    GSErrCode Environment(int32_t code, void* par1, void* par2, void* par3);
+    GSErrCode Goodies(int32_t code, void* par1, void* par2, void* par3, void* par4);
+    GSErrCode WriteReport(const char* text, bool withAlert);
+    GSErrCode GetLocStr(char* buffer, size_t bufferSize, short resId, short index);
+    GSErrCode UnregisterModelessWindow(int32_t referenceId);
+
+    static Host* Current();
+
+private:
+    std::string Normalise(std::string line) const;
+
+    Options options_;
+    std::string profile_;
+    bool ownsProfile_ = false;
+    void* module_ = nullptr;
+    API_AddOnExports exports_ {};
+    API_HostTable table_ {};
+    size_t tableSize_ = sizeof(API_HostTable);
+    GSResModule resModule_ = 0;
+    bool started_ = false;
+    bool freed_ = false;
+
+    struct Menu {
+        short resId = 0;
+        short promptResId = 0;
+        std::string title;
+        std::vector<std::string> items;
+        APIMenuCommandProc* handler = nullptr;
+    };
+    std::optional<Menu> menu_;
+    APIProjectEventHandlerProc* eventHandler_ = nullptr;
+    int32_t caughtEvents_ = 0;
+    std::vector<std::string> transcript_;
+    std::vector<std::string> reports_;
+};
+
+std::string EventName(int32_t eventCode);
+
+}  // namespace DevHost

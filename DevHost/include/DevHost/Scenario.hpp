@@ -1,0 +1,43 @@
+// Scenario scripts: one user action, answer or check per line, run against a host.
+#pragma once
+
+#include "DevHost/Host.hpp"
+
+#include <functional>
+#include <istream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace DevHost {
+
+class Scenario {
+public:
+    using Command = std::function<std::string(const std::vector<std::string>& words)>;
+
+    explicit Scenario(Host& host);
+
+    // Runs every line; the transcript ends with "SUCCESS" or "FAILURE: reason". Answers success.
+    bool Run(std::istream& script);
+
+    // Later features add their own commands; a command answers an empty text or why it failed.
+    void AddCommand(const std::string& name, Command command) { commands_[name] = std::move(command); }
+
+    // Splits a line into words; "double quotes" keep blanks and understand \" \\ \n.
+    static std::vector<std::string> Split(const std::string& line, std::string* error);
+
+private:
+    void Step();
+    void Fail(const std::string& reason);
+    void AddBuiltInCommands();
+    std::string Print(const std::string& what);
+    std::string Expect(const std::vector<std::string>& words);
+
+    Host& host_;
+    std::map<std::string, Command> commands_;
+    std::vector<std::string> lines_;
+    size_t next_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace DevHost

@@ -1,0 +1,122 @@
+// devhost: the simulated host application. Loads the add-on built for this host version
+// and plays a scenario script against it, printing the transcript.
+#include "DevHost/Host.hpp"
+#include "DevHost/Scenario.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void PrintUsage()
+{
+    std::cout << "usage: devhost [--module FILE] [--profile DIR] [--timeout SECONDS] [--scenario FILE | -]\n"
+                 "  --module    the add-on module (default: Kordela.so beside devhost)\n"
+                 "  --profile   the host's profile folder: preferences and special folders (default: a fresh one)\n"
+                 "  --timeout   the watchdog's limit for the whole scenario (default: 120)\n"
+                 "  --scenario  the scenario script; without it the add-on is only loaded, started and quit\n";
+}
+
+// Ends a scenario that runs too long, however it is stuck.
+class Watchdog {
+public:
+    explicit Watchdog(int seconds)
+        : thread_([this, seconds] {
+              std::unique_lock lock(mutex_);
+              if (!cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+                  std::cout << "FAILURE: watchdog: the scenario ran longer than " << seconds << " s" << std::endl;
+                  std::_Exit(3);
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string module;
+    std::string scenario;
+    DevHost::Options options;
+    int timeout = 120;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--module" && hasValue) {
+            module = argv[++i];
+        } else if (arg == "--profile" && hasValue) {
+            options.profileFolder = argv[++i];
+        } else if (arg == "--timeout" && hasValue) {
+            timeout = std::atoi(argv[++i]);
+        } else if (arg == "--scenario" && hasValue) {
+            scenario = argv[++i];
+        } else if (arg == "--help" || arg == "-h") {
+            PrintUsage();
+            return 0;
+        } else {
+            std::cerr << "devhost: unknown argument " << arg << "\n";
+            PrintUsage();
+            return 2;
+        }
+    }
+    if (module.empty())
+        module = (fs::canonical("/proc/self/exe").parent_path() / "Kordela.so").string();
+
+    Watchdog watchdog(timeout > 0 ? timeout : 120);
+    options.echo = &std::cout;
+    try {
+        DevHost::Host host(options);
+        if (const std::string refused = host.Load(module); !refused.empty()) {
+            std::cout << "devhost " << DevHost::Host::Version << ": refused: " << refused << std::endl;
+            return 2;
+        }
+        host.Start();
+        if (scenario.empty()) {
+            host.Quit();
+            host.Transcript("SUCCESS");
+            return 0;
+        }
+        DevHost::Scenario runner(host);
+        bool ok = false;
+        if (scenario == "-") {
+            ok = runner.Run(std::cin);
+        } else {
+            std::ifstream script(scenario);
+            if (!script) {
+                host.Transcript("FAILURE: cannot read the scenario " + scenario);
+                return 1;
+            }
+            ok = runner.Run(script);
+        }
+        return ok ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cout << "FAILURE: " << e.what() << std::endl;
+        return 1;
+    }
+}

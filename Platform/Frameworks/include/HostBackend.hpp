@@ -1,0 +1,43 @@
+// The frameworks keep the state of windows, files and preferences themselves but hold no
+// policy: what the user answers and where visible effects are recorded is decided by the
+// host application through this interface. Without a host, alerts take their first
+// button, modal dialogs close at once and nothing is recorded.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Platform {
+
+struct AlertRequest {
+    std::string title;
+    std::string text;
+    std::string secondaryText;
+    std::vector<std::string> buttons;  // in order; the answer is the 1-based position
+};
+
+class HostBackend {
+public:
+    virtual ~HostBackend() = default;
+
+    // One line of what the user can see or what the add-on changed.
+    virtual void Transcript(const std::string& line) = 0;
+
+    // Runs the user's side of an open modal dialog until the dialog is closed.
+    virtual void RunModalLoop(short dialogId) = 0;
+
+    // Answers an alert with the 1-based position of the button pressed.
+    virtual int AnswerAlert(const AlertRequest& alert) = 0;
+
+    // The folder the user picks in the system's folder dialog; none when cancelled.
+    virtual std::optional<std::string> PickFolder(const std::string& title, const std::string& startFolder) = 0;
+};
+
+void SetHostBackend(HostBackend* backend);
+HostBackend& GetHostBackend();
+
+// Shorthand for recording a line through the current backend.
+void Record(const std::string& line);
+
+}  // namespace Platform

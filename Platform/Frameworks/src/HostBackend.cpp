@@ -1,0 +1,36 @@
+#include "HostBackend.hpp"
+
+#include "DGHost.hpp"
+
+namespace Platform {
+namespace {
+
+class NoHost final : public HostBackend {
+public:
+    void Transcript(const std::string&) override {}
+    void RunModalLoop(short dialogId) override { DGHost::CloseBox(dialogId); }
+    int AnswerAlert(const AlertRequest&) override { return 1; }
+    std::optional<std::string> PickFolder(const std::string&, const std::string&) override { return std::nullopt; }
+};
+
+NoHost noHost;
+HostBackend* current = &noHost;
+
+}  // namespace
+
+void SetHostBackend(HostBackend* backend)
+{
+    current = backend != nullptr ? backend : &noHost;
+}
+
+HostBackend& GetHostBackend()
+{
+    return *current;
+}
+
+void Record(const std::string& line)
+{
+    current->Transcript(line);
+}
+
+}  // namespace Platform

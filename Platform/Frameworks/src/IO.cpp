@@ -1,0 +1,148 @@
+#include "IO.hpp"
+
+#include "HostBackend.hpp"
+
+#include <filesystem>
+#include <set>
+#include <system_error>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace IO {
+
+const FileSystem fileSystem;
+
+Location::Location(const char* posixPath)
+{
+    path_ = posixPath != nullptr ? posixPath : "";
+    while (path_.size() > 1 && path_.back() == '/')
+        path_.pop_back();
+}
+
+GSErrCode Location::DeleteLastLocalName()
+{
+    const auto slash = path_.find_last_of('/');
+    if (path_.empty() || slash == std::string::npos || path_ == "/")
+        return ErrCode::General;
+    path_.erase(slash == 0 ? 1 : slash);
+    return NoError;
+}
+
+GSErrCode Location::AppendToLocal(const Name& name)
+{
+    const std::string& text = name.ToUTF8();
+    if (text.empty() || text.find('/') != std::string::npos)
+        return ErrCode::General;
+    if (path_.empty() || path_.back() != '/')
+        path_ += '/';
+    path_ += text;
+    return NoError;
+}
+
+GSErrCode Location::GetLastLocalName(Name* name) const
+{
+    const auto slash = path_.find_last_of('/');
+    if (name == nullptr || slash == std::string::npos || slash + 1 >= path_.size())
+        return ErrCode::General;
+    *name = Name(path_.substr(slash + 1).c_str());
+    return NoError;
+}
+
+GSErrCode Location::ToPath(GS::UniString* path) const
+{
+    if (path == nullptr)
+        return ErrCode::General;
+    *path = GS::UniString(path_);
+    return NoError;
+}
+
+Folder::Folder(const Location& location, int notFoundTreatment) : location_(location)
+{
+    std::error_code ec;
+    const fs::path path(location.ToUTF8POSIXPath());
+    if (path.empty()) {
+        status_ = ErrCode::TargetNotFound;
+    } else if (fs::is_directory(path, ec)) {
+        status_ = NoError;
+    } else if (notFoundTreatment == Create && !fs::exists(path, ec)) {
+        status_ = fileSystem.CreateFolder(location) == NoError ? NoError : ErrCode::FileSystemError;
+    } else {
+        status_ = ErrCode::TargetNotFound;
+    }
+}
+
+bool Folder::IsWriteable() const
+{
+    return status_ == NoError && ::access(location_.ToUTF8POSIXPath().c_str(), W_OK) == 0;
+}
+
+GSErrCode Folder::Enumerate(const std::function<bool(const Name&, bool)>& visitor) const
+{
+    if (status_ != NoError)
+        return status_;
+    std::error_code ec;
+    std::set<std::pair<std::string, bool>> entries;
+    for (const auto& entry : fs::directory_iterator(location_.ToUTF8POSIXPath(), ec))
+        entries.emplace(entry.path().filename().string(), entry.is_directory(ec));
+    if (ec)
+        return ErrCode::FileSystemError;
+    for (const auto& [name, isFolder] : entries)
+        if (!visitor(Name(name.c_str()), isFolder))
+            break;
+    return NoError;
+}
+
+GSErrCode FileSystem::CreateFolder(const Location& location, int) const
+{
+    const std::string path = location.ToUTF8POSIXPath();
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+        return ErrCode::FolderExists;
+    if (fs::exists(path, ec))
+        return ErrCode::FileExists;
+    if (!fs::create_directories(path, ec) || ec)
+        return ec == std::errc::permission_denied ? ErrCode::AccessDenied : ErrCode::FileSystemError;
+    Platform::Record("file system: created folder " + path);
+    return NoError;
+}
+
+GSErrCode FileSystem::Delete(const Location& location, int, int) const
+{
+    const std::string path = location.ToUTF8POSIXPath();
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(path, ec)))
+        return ErrCode::TargetNotFound;
+    fs::remove_all(path, ec);
+    if (ec)
+        return ec == std::errc::permission_denied ? ErrCode::AccessDenied : ErrCode::FileSystemError;
+    Platform::Record("file system: deleted " + path);
+    return NoError;
+}
+
+GSErrCode FileSystem::Copy(const Location& source, const Location& target) const
+{
+    const std::string from = source.ToUTF8POSIXPath();
+    const std::string to = target.ToUTF8POSIXPath();
+    std::error_code ec;
+    if (!fs::exists(from, ec))
+        return ErrCode::TargetNotFound;
+    if (fs::exists(fs::symlink_status(to, ec)))
+        return ErrCode::FileExists;
+    fs::copy(from, to, fs::copy_options::recursive, ec);
+    if (ec)
+        return ec == std::errc::permission_denied ? ErrCode::AccessDenied : ErrCode::FileSystemError;
+    Platform::Record("file system: copied " + from + " to " + to);
+    return NoError;
+}
+
+FileSystem::ItemType FileSystem::GetItemType(const Location& location) const
+{
+    std::error_code ec;
+    const auto status = fs::status(location.ToUTF8POSIXPath(), ec);
+    if (ec || !fs::exists(status))
+        return NotExisting;
+    return fs::is_directory(status) ? Directory : File;
+}
+
+}  // namespace IO

@@ -1,0 +1,62 @@
+#include "HostServices.hpp"
+
+#include "RS.hpp"
+
+#include <cstring>
+
+API_SpecFolderID SpecialFolderId(SpecialFolder folder)
+{
+    constexpr bool oldNumbering = KORDELA_HOST_VERSION <= 16;
+    switch (folder) {
+    case SpecialFolder::DownloadBase: return oldNumbering ? 5 : 6;
+    case SpecialFolder::TemporaryBase: return oldNumbering ? 6 : 7;
+    case SpecialFolder::Help: return oldNumbering ? 11 : 12;
+    }
+    return 0;
+}
+
+GSErrCode GetSpecialFolder(SpecialFolder folder, IO::Location* location)
+{
+    API_SpecFolderID id = SpecialFolderId(folder);
+    return ACAPI_Environment(APIEnv_GetSpecFolderID, &id, location);
+}
+
+std::string DefaultDownloadFolderPath()
+{
+    IO::Location folder;
+    GetSpecialFolder(SpecialFolder::DownloadBase, &folder);
+    folder.AppendToLocal(IO::Name(KordelaFolderName));
+    return folder.ToUTF8POSIXPath();
+}
+
+void ReportAlert(const char* text)
+{
+#if KORDELA_HOST_VERSION >= 21
+    ACAPI_WriteReport(GS::UniString(text), true);
+#else
+    ACAPI_WriteReport(text, true);
+#endif
+}
+
+std::string LocString(short resId, short index)
+{
+    char buffer[512] = {};
+    if (ACAPI_Resource_GetLocStr(buffer, sizeof buffer, resId, index) != NoError)
+        return {};
+    return buffer;
+}
+
+OwnResModuleScope::OwnResModuleScope()
+{
+#if KORDELA_HOST_VERSION < 18
+    previous_ = RSGetCurrentModule();
+    RSSetCurrentModule(ACAPI_GetOwnResModule());
+#endif
+}
+
+OwnResModuleScope::~OwnResModuleScope()
+{
+#if KORDELA_HOST_VERSION < 18
+    RSSetCurrentModule(previous_);
+#endif
+}

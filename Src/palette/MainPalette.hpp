@@ -1,0 +1,63 @@
+// The add-on's floating palette: nine icon buttons and four separators, then up to ten
+// buttons of featured manufacturers.
+#pragma once
+
+#include "DG.hpp"
+#include "GS.hpp"
+
+#include <array>
+#include <memory>
+#include <string>
+
+// A manufacturer's button: its tooltip names the manufacturer.
+class CustomIconButton : public DG::IconButton, public DG::ButtonItemObserver {
+public:
+    CustomIconButton(const DG::Panel& panel, short item);
+    ~CustomIconButton() override;
+
+    void ItemToolTipRequested(const DG::ItemHelpEvent& event, DG::ToolTipText* text) override;
+
+    DG::ToolTipText toolTip;
+};
+
+extern const GS::Guid paletteGuid;
+
+constexpr short PaletteResId = 32600;
+constexpr short FirstManufacturerItem = 14;
+constexpr int ManufacturerButtonCount = 10;
+
+class MainPalette : public DG::Palette, public GS::DisposableObject {
+public:
+#if KORDELA_HOST_VERSION >= 18
+    MainPalette(long long resModule, short resId, long long iconResModule);
+#else
+    explicit MainPalette(short resId);
+#endif
+    ~MainPalette() override;
+
+    // Item 10 shows the unread-mail count (callers keep it within 0 to 10).
+    void UpdateMailcounter(short count);
+    // Item 3 shows a count of available updates.
+    void UpdateUpdatecounter(short count);
+
+    void GetFeaturedManufacturers();
+    void GetFavouritePrivateClouds();
+
+    DG::IconButton catalogueButton;    // 1
+    DG::IconButton productButton;      // 2
+    DG::IconButton updateButton;       // 3
+    DG::Separator separator4;          // 4
+    DG::IconButton cloudButton;        // 5
+    DG::IconButton cloudUpdateButton;  // 6
+    DG::Separator separator7;          // 7
+    DG::IconButton ifcButton;          // 8
+    DG::Separator separator9;          // 9
+    DG::IconButton mailButton;         // 10
+    DG::IconButton settingsButton;     // 11
+    DG::IconButton helpButton;         // 12
+    DG::Separator separator13;         // 13, shown with the first manufacturer
+
+    std::array<std::unique_ptr<CustomIconButton>, ManufacturerButtonCount> customButtons;
+    GS::Array<std::string> urls;  // the page of each shown manufacturer button, in button order
+    bool hostCloseMark = false;   // the host is closing the project: dispose instead of hiding
+};
