@@ -95,9 +95,11 @@ Host::~Host()
         Quit();
     DGHost::DisposeAll();
     // The module stays mapped: objects it made may still be referenced by the frameworks.
-    Platform::SetHostBackend(nullptr);
-    GSPref::SetStoreFile("");
-    current = nullptr;
+    if (current == this) {
+        Platform::SetHostBackend(nullptr);
+        GSPref::SetStoreFile("");
+        current = nullptr;
+    }
     if (ownsProfile_) {
         std::error_code ec;
         fs::remove_all(profile_, ec);

@@ -162,7 +162,11 @@ void MainObserver::ButtonClicked(const DG::ButtonClickEvent& event)
     } catch (...) {
         // A failing action must not take the palette down; the counter refresh still runs.
     }
-    RefreshMailCounter();
+    try {
+        RefreshMailCounter();
+    } catch (...) {
+        // Nothing may escape into the host's event dispatch; the counter stays as it was.
+    }
 }
 
 void MainObserver::RunButtonAction(const DG::Item* source)

@@ -49,29 +49,28 @@ TEST(PaletteLayout, RowCapacityFollowsTheHeightSteps)
 }
 
 namespace {
-std::vector<Size> PaletteItems(int manufacturers)
+std::vector<Size> PaletteItems()
 {
     std::vector<Size> items;
     for (int item = 1; item <= 23; ++item) {
         const bool separator = item == 4 || item == 7 || item == 9 || item == 13;
         items.push_back(separator ? Size {2, 40} : Size {40, 40});
     }
-    items.resize(static_cast<size_t>(13 + std::max(manufacturers, 10)));
     return items;
 }
 }  // namespace
 
 TEST(PaletteLayout, OneRowEndsTheFixedItemsAt429)
 {
-    const auto positions = Flow(PaletteItems(0), 439, 42);
+    const auto positions = Flow(PaletteItems(), 439, 42);
     EXPECT_EQ(positions[12].x + 2, 429);
-    for (const auto& p : positions)
-        EXPECT_EQ(p.y, 1);
+    for (size_t item = 0; item < 13; ++item)
+        EXPECT_EQ(positions[item].y, 1) << item + 1;
 }
 
 TEST(PaletteLayout, NarrowFlowBreaksAfterItem8AndItem13)
 {
-    const auto positions = Flow(PaletteItems(10), 292, 177);
+    const auto positions = Flow(PaletteItems(), 292, 177);
     auto row = [&](int item) { return (positions[static_cast<size_t>(item) - 1].y - 1) / 45; };
     for (int item = 1; item <= 8; ++item)
         EXPECT_EQ(row(item), 0) << item;
@@ -85,7 +84,7 @@ TEST(PaletteLayout, NarrowFlowBreaksAfterItem8AndItem13)
 
 TEST(PaletteLayout, NarrowFlowWithTwoRowsKeepsItem9OnTheFirstRow)
 {
-    const auto positions = Flow(PaletteItems(0), 292, 87);
+    const auto positions = Flow(PaletteItems(), 292, 87);
     EXPECT_EQ(positions[8].y, 1);   // item 9
     EXPECT_EQ(positions[9].y, 46);  // item 10
     EXPECT_EQ(positions[12].y, 46); // item 13

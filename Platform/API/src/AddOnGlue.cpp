@@ -144,3 +144,148 @@ GSResModule ACAPI_GetOwnResModule()
     GSResModule module = 0;
     return CallHost<&API_HostTable::GetOwnResModule>(&module) == NoError ? module : 0;
 }
+
+GSErrCode ACAPI_LibPart_GetNum(int32_t* count)
+{
+    return CallHost<&API_HostTable::LibPartGetNum>(count);
+}
+
+GSErrCode ACAPI_LibPart_Get(API_LibPart* libPart)
+{
+    return CallHost<&API_HostTable::LibPartGet>(libPart);
+}
+
+GSErrCode ACAPI_LibPart_GetParams(int32_t libInd, double* a, double* b, int32_t* addParNum, API_AddParType*** addPars)
+{
+    return CallHost<&API_HostTable::LibPartGetParams>(libInd, a, b, addParNum, addPars);
+}
+
+GSErrCode ACAPI_LibPart_Search(API_LibPart* libPart, bool warnings)
+{
+    return CallHost<&API_HostTable::LibPartSearch>(libPart, warnings);
+}
+
+GSErrCode ACAPI_LibPart_Register(API_LibPart* libPart)
+{
+    return CallHost<&API_HostTable::LibPartRegister>(libPart);
+}
+
+GSErrCode ACAPI_LibPart_GetDetails(int32_t libInd, API_LibPartDetails* details)
+{
+    return CallHost<&API_HostTable::LibPartGetDetails>(libInd, details);
+}
+
+GSErrCode ACAPI_LibPart_GetSect_ParamDef(const API_LibPart* libPart, API_AddParType** addPars, double* a, double* b,
+                                         GSHandle* sectionHdl)
+{
+    return CallHost<&API_HostTable::LibPartGetSectParamDef>(libPart, addPars, a, b, sectionHdl);
+}
+
+GSErrCode ACAPI_LibPart_SetDetails_ParamDef(const API_LibPart* libPart, API_AddParType** addPars,
+                                            const API_LibPartDetails* details)
+{
+    return CallHost<&API_HostTable::LibPartSetDetailsParamDef>(libPart, addPars, details);
+}
+
+GSErrCode ACAPI_LibPart_UpdateSection(int32_t libInd, const API_LibPartSection* section, GSHandle sectionHdl)
+{
+    return CallHost<&API_HostTable::LibPartUpdateSection>(libInd, section, sectionHdl);
+}
+
+// Parameter lists live in the frameworks' shared memory handles, so the add-on frees them itself.
+GSErrCode ACAPI_DisposeAddParHdl(API_AddParType*** addPars)
+{
+    if (addPars == nullptr || *addPars == nullptr)
+        return NoError;
+    GSHandle handle = reinterpret_cast<GSHandle>(*addPars);
+    const size_t count = BMhGetSize(handle) / sizeof(API_AddParType);
+    for (size_t i = 0; i < count; ++i)
+        BMhKill(&(**addPars)[i].value.array);
+    BMhKill(&handle);
+    *addPars = nullptr;
+    return NoError;
+}
+
+GSErrCode ACAPI_Element_GetElemList(API_ElemTypeID typeID, GS::Array<API_Guid>* guids)
+{
+    return CallHost<&API_HostTable::ElementGetElemList>(typeID, guids);
+}
+
+GSErrCode ACAPI_Element_Get(API_Element* element)
+{
+    return CallHost<&API_HostTable::ElementGet>(element);
+}
+
+GSErrCode ACAPI_Element_GetMemo(const API_Guid& guid, API_ElementMemo* memo, uint64_t mask)
+{
+    return CallHost<&API_HostTable::ElementGetMemo>(&guid, memo, mask);
+}
+
+GSErrCode ACAPI_Element_ChangeMemo(const API_Guid& guid, uint64_t mask, const API_ElementMemo* memo)
+{
+    return CallHost<&API_HostTable::ElementChangeMemo>(&guid, mask, memo);
+}
+
+GSErrCode ACAPI_Element_Change(API_Element* element, const API_Element* mask, const API_ElementMemo* memo,
+                               uint64_t memoMask, bool withDelete)
+{
+    return CallHost<&API_HostTable::ElementChange>(element, mask, memo, memoMask, withDelete);
+}
+
+GSErrCode ACAPI_Element_GetDefaults(API_Element* element, API_ElementMemo* memo)
+{
+    return CallHost<&API_HostTable::ElementGetDefaults>(element, memo);
+}
+
+GSErrCode ACAPI_Element_ChangeDefaults(API_Element* element, API_ElementMemo* memo, const API_Element* mask)
+{
+    return CallHost<&API_HostTable::ElementChangeDefaults>(element, memo, mask);
+}
+
+bool ACAPI_Element_Filter(const API_Guid& guid, uint32_t filterBits)
+{
+    return CallHost<&API_HostTable::ElementFilter>(&guid, filterBits) == NoError;
+}
+
+GSErrCode ACAPI_DisposeElemMemoHdls(API_ElementMemo* memo)
+{
+    if (memo == nullptr)
+        return NoError;
+    return ACAPI_DisposeAddParHdl(&memo->params);
+}
+
+GSErrCode ACAPI_Selection_Get(API_SelectionInfo* info, GS::Array<API_Neig>* neigs, bool onlyEditable)
+{
+    return CallHost<&API_HostTable::SelectionGet>(info, neigs, onlyEditable);
+}
+
+#if KORDELA_HOST_VERSION >= 19
+namespace {
+GSErrCode RunUndoableCommand(void* context)
+{
+    try {
+        return (*static_cast<const std::function<GSErrCode()>*>(context))();
+    } catch (...) {
+        return ErrCode::General;
+    }
+}
+}  // namespace
+
+GSErrCode ACAPI_CallUndoableCommand(const GS::UniString& undoString, const std::function<GSErrCode()>& command)
+{
+    const std::string name = undoString.ToUTF8();
+    return CallHost<&API_HostTable::CallUndoableCommand>(name.c_str(), &RunUndoableCommand,
+                                                         const_cast<void*>(static_cast<const void*>(&command)));
+}
+#else
+GSErrCode ACAPI_OpenUndoableSession(const GS::UniString& undoString)
+{
+    const std::string name = undoString.ToUTF8();
+    return CallHost<&API_HostTable::OpenUndoableSession>(name.c_str());
+}
+
+GSErrCode ACAPI_CloseUndoableSession()
+{
+    return CallHost<&API_HostTable::CloseUndoableSession>();
+}
+#endif

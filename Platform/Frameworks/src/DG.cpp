@@ -836,7 +836,7 @@ std::string UserResize(short dialogId, const std::vector<DG::Point>& proposedSiz
         r = Find(dialogId);
         r->width = static_cast<short>(width + growth.x);
         r->height = static_cast<short>(height + growth.y);
-        Record(*r, "size " + std::to_string(r->width) + "x" + std::to_string(r->height));
+        Record(*r, "size " + std::to_string(r->width) + "x" + std::to_string(r->height) + " (user)");
         if (r->processing) {
             DG::PanelResizeEvent resized(r->panel, true, growth.x, growth.y);
             NotifyPanel(*r, [&](DG::PanelObserver& o) { o.PanelResized(resized); });
