@@ -1,0 +1,81 @@
+#include "XmlWriter.hpp"
+
+namespace kordela::service {
+
+std::string XmlEscape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        case '\t': out += "&#9;"; break;
+        case '\n': out += "&#10;"; break;
+        case '\r': out += "&#13;"; break;
+        default:
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) out += c;
+            break;
+        }
+    }
+    return out;
+}
+
+XmlWriter::XmlWriter() : out_("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") {}
+
+void XmlWriter::WriteStartTag(std::string_view name, const XmlAttributes& attributes)
+{
+    out_ += '<';
+    out_ += name;
+    for (const auto& [key, value] : attributes) {
+        out_ += ' ';
+        out_ += key;
+        out_ += "=\"";
+        out_ += XmlEscape(value);
+        out_ += '"';
+    }
+}
+
+XmlWriter& XmlWriter::Open(std::string_view name, const XmlAttributes& attributes)
+{
+    WriteStartTag(name, attributes);
+    out_ += '>';
+    open_.emplace_back(name);
+    return *this;
+}
+
+XmlWriter& XmlWriter::Empty(std::string_view name, const XmlAttributes& attributes)
+{
+    WriteStartTag(name, attributes);
+    out_ += "/>";
+    return *this;
+}
+
+XmlWriter& XmlWriter::TextElement(std::string_view name, const XmlAttributes& attributes, std::string_view text)
+{
+    Open(name, attributes);
+    out_ += XmlEscape(text);
+    return Close();
+}
+
+XmlWriter& XmlWriter::Close()
+{
+    if (!open_.empty()) {
+        out_ += "</";
+        out_ += open_.back();
+        out_ += '>';
+        open_.pop_back();
+    }
+    return *this;
+}
+
+std::string XmlWriter::Finish()
+{
+    while (!open_.empty()) Close();
+    return std::move(out_);
+}
+
+}  // namespace kordela::service

@@ -1,0 +1,102 @@
+#pragma once
+
+// The local catalogue service for integration tests: started as a child
+// process on a free loopback port, driven through its control endpoints, and
+// stopped when the object goes.
+//
+//   kordela::test::LocalService service;
+//   setenv("KORDELA_SERVICE_ORIGIN", service.Origin().c_str(), 1);
+//   service.SetFault("/GetUnreadEmailsCount2", "http500");
+//   ... run the add-on ...
+//   for (const auto& entry : service.Log()) ...   // what went over the wire
+
+#include <nlohmann/json.hpp>
+
+#include <sys/types.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kordela::test {
+
+struct HttpRequest {
+    std::string method = "GET";
+    std::optional<std::string> formValue{};  // sent as the multipart field "value" (POST)
+    std::string body{};                      // a raw POST body when there is no form value
+    std::string contentType{};               // of the raw body
+    std::vector<std::string> headers{};      // "Name: value"
+    bool followRedirects = false;
+    bool acceptEncoding = false;  // let libcurl ask for and decode compressed answers
+    long timeoutMs = 60000;
+};
+
+struct HttpReply {
+    int curlCode = -1;        // 0 when the transfer completed
+    std::string error;        // libcurl's text when it did not
+    long status = 0;
+    std::string body;
+    std::map<std::string, std::string> headers;  // names in lower case
+    long redirects = 0;
+    std::size_t writeCalls = 0;  // how many pieces the body arrived in
+
+    bool Ok() const { return curlCode == 0; }
+    // The value of a header of the last answer; empty when it had none.
+    std::string Header(const std::string& lowerCaseName) const
+    {
+        const auto it = headers.find(lowerCaseName);
+        return it == headers.end() ? std::string() : it->second;
+    }
+};
+
+// One blocking transfer with libcurl.
+HttpReply Fetch(const std::string& url, const HttpRequest& request = {});
+
+class LocalService {
+public:
+    struct Options {
+        std::string executable = KORDELA_SERVICE_EXE;
+        std::string catalogue = std::string(KORDELA_SAMPLES_DIR) + "/catalogue.json";
+        std::string logFile{};  // empty: the service's request lines go to the test's standard error
+    };
+
+    LocalService();
+    explicit LocalService(Options options);
+    ~LocalService();
+
+    LocalService(const LocalService&) = delete;
+    LocalService& operator=(const LocalService&) = delete;
+
+    // True once the service has announced its origin.
+    bool Running() const { return !origin_.empty(); }
+    // "http://127.0.0.1:PORT"; empty when the service did not start.
+    const std::string& Origin() const { return origin_; }
+    std::string Url(std::string_view pathAndQuery) const { return origin_ + std::string(pathAndQuery); }
+
+    // Misbehaviour on one path (or "/prefix/*"); extra holds the mode's settings,
+    // e.g. {{"seconds", 5}} or {{"count", 1}}. False when the service refused it.
+    bool SetFault(const std::string& path, const std::string& mode, const nlohmann::json& extra = nlohmann::json::object());
+    // Clears the log and the faults, restores the catalogue, releases held requests.
+    bool Reset();
+    // Every request received since the last reset, oldest first.
+    nlohmann::json Log() const;
+    // Replaces the catalogue until the next reset.
+    bool SetCatalogue(const nlohmann::json& catalogue);
+    nlohmann::json Catalogue() const;
+
+    // Sends SIGTERM and waits; returns the exit status, or -1 when the service
+    // had to be killed or was not running.
+    int Stop();
+
+private:
+    void Start();
+
+    Options options_;
+    pid_t pid_ = -1;
+    int stdinPipe_ = -1;  // the service exits when this closes, also if the test dies
+    std::string origin_;
+};
+
+}  // namespace kordela::test
