@@ -9,6 +9,7 @@ packages=(
     libirrlicht-dev           # irrXML, the pull parser for the service's answers
     nlohmann-json3-dev        # project files, catalogue data, scenario messages
     libcpp-httplib-dev        # the local catalogue service
+    libexpat1-dev             # the local catalogue service reads its XML requests
     libgtest-dev libgmock-dev googletest
     libbenchmark-dev
     libpng-dev                # image files turned into icons
