@@ -30,10 +30,17 @@ std::string ModeName(const json& settings)
     return settings.value("mode", "");
 }
 
+// The server library adds the two ends' addresses as if they were headers.
+bool IsReceivedHeader(const std::string& name)
+{
+    return name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT";
+}
+
 json HeadersJson(const httplib::Headers& headers)
 {
     json object = json::object();
     for (const auto& [name, value] : headers) {
+        if (!IsReceivedHeader(name)) continue;
         if (object.contains(name)) {
             object[name] = object[name].get<std::string>() + ", " + value;
         } else {
@@ -126,7 +133,9 @@ struct HttpServer::Impl {
         r.path = req.path;
         const std::size_t question = r.target.find('?');
         if (question != std::string::npos) r.query = r.target.substr(question + 1);
-        for (const auto& [name, value] : req.headers) r.headers.emplace_back(name, value);
+        for (const auto& [name, value] : req.headers) {
+            if (IsReceivedHeader(name)) r.headers.emplace_back(name, value);
+        }
         if (req.is_multipart_form_data() && req.has_file("value")) r.formValue = req.get_file_value("value").content;
         const std::string host = req.get_header_value("Host");
         r.origin = "http://" + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host);

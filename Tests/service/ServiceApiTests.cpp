@@ -145,6 +145,20 @@ TEST_F(ServiceApi, UpdateQueryMarksObsoleteParameters)
     }
 }
 
+TEST_F(ServiceApi, LargeRequestsAreReadWhole)
+{
+    // Large enough for libcurl to ask for "100 Continue" before sending the form.
+    std::vector<std::string> guids(200, "00000000-1111-2222-3333-444444444444");
+    guids.push_back(ChairGuid);
+    const std::string request = UpdateRequest(KeyWithThreeMails, guids);
+    ASSERT_GT(request.size(), 8000u);
+    const HttpReply reply = PostValue("/GetKordelaInfoXml3", request);
+    ASSERT_EQ(reply.status, 200);
+    const XmlElement root = Parse(reply);
+    ASSERT_EQ(root.Child("Objects")->ChildrenNamed("Object").size(), 1u);
+    EXPECT_EQ(service.Log()[0]["value"], request);
+}
+
 TEST_F(ServiceApi, CloudQueryAnswersOfferedCloudsOnly)
 {
     struct Case {
@@ -259,6 +273,7 @@ TEST_F(ServiceApi, LogRecordsWhatWentOverTheWire)
     EXPECT_EQ(log[0]["status"], 200);
     EXPECT_TRUE(log[0]["fault"].is_null());
     EXPECT_NE(log[0]["headers"]["Content-Type"].get<std::string>().find("multipart/form-data"), std::string::npos);
+    EXPECT_FALSE(log[0]["headers"].contains("REMOTE_ADDR"));  // only headers that were sent
     EXPECT_EQ(log[1]["method"], "GET");
     EXPECT_EQ(log[1]["query"], "x=1%202");
     EXPECT_FALSE(log[1].contains("value"));
