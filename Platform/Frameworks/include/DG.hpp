@@ -312,6 +312,13 @@ void DGInvalidateItem(short dialogId, short item);
 void DGHideItem(short dialogId, short item);
 void DGShowItem(short dialogId, short item);
 void DGSetDialogSize(short dialogId, short type, short width, short height, short fixPoint, short keepOld);
+class NSWindow;
+constexpr short DG_CANCEL = 2;
+// The native window of an open dialog, for views of the add-on's own; null when not open.
+// Closing that window ends the dialog as cancelled.
+NSWindow* DGGetDialogWindow(short dialogId);
+// Ends an open modal dialog as cancelled.
+void DGAbortModalDialog(short dialogId);
 // Answers the 1-based button the user pressed.
 short DGAlert(short type, const GS::UniString& title, const GS::UniString& text, const GS::UniString& secondaryText,
               const GS::UniString& button1, const GS::UniString& button2, const GS::UniString& button3);

@@ -1,5 +1,6 @@
 #include "DG.hpp"
 
+#include "Cocoa.hpp"
 #include "DGHost.hpp"
 #include "HostBackend.hpp"
 #include "RS.hpp"
@@ -38,6 +39,7 @@ struct DialogRecord {
     DGDialCallBack callback = nullptr;
     long long userData = 0;
     GSResModule module = 0;
+    std::shared_ptr<NSWindow> window;  // made when the add-on first asks for it
 };
 
 std::map<short, std::unique_ptr<DialogRecord>>& Dialogs()
@@ -134,7 +136,12 @@ void Remove(short id)
     if (it == Dialogs().end())
         return;
     Record(*it->second, "closed");
+    const auto window = std::move(it->second->window);
     Dialogs().erase(it);
+    if (window) {
+        window->SetCloseObserver(nullptr);
+        window->close();
+    }
 }
 
 // Calls `notify` for every panel observer while the dialog stays open.
@@ -697,6 +704,37 @@ void DGSetDialogSize(short dialogId, short, short width, short height, short, sh
         ProgrammaticResize(*r, width, height);
 }
 
+NSWindow* DGGetDialogWindow(short dialogId)
+{
+    DialogRecord* r = Find(dialogId);
+    if (r == nullptr)
+        return nullptr;
+    if (!r->window) {
+        r->window = std::make_shared<NSWindow>(NSMakeRect(0, 0, r->width, r->height), NSWindowStyleMaskTitled, r->title);
+        const unsigned serial = r->serial;
+        r->window->SetCloseObserver([dialogId, serial] {
+            if (!Alive(dialogId, serial))
+                return;
+            DialogRecord* record = Find(dialogId);
+            Record(*record, "window closed");
+            const bool modal = record->kind == "modal";
+            const long result = CloseWithCallback(*record, DG_CANCEL);
+            if (modal)
+                ModalResults()[dialogId] = result;
+        });
+    }
+    return r->window.get();
+}
+
+void DGAbortModalDialog(short dialogId)
+{
+    DialogRecord* r = Find(dialogId);
+    if (r == nullptr || r->kind != "modal")
+        return;
+    Record(*r, "aborted");
+    ModalResults()[dialogId] = CloseWithCallback(*r, DG_CANCEL);
+}
+
 short DGAlert(short, const GS::UniString& title, const GS::UniString& text, const GS::UniString& secondaryText,
               const GS::UniString& button1, const GS::UniString& button2, const GS::UniString& button3)
 {
@@ -780,8 +818,15 @@ std::string CloseBox(short dialogId)
         return "dialog " + std::to_string(dialogId) + " is not open";
     Record(*r, "close box");
     if (r->callback != nullptr) {
+        // A modal dialog's callback hears the close box as a click of its own item first.
         const bool modal = r->kind == "modal";
-        const long result = CloseWithCallback(*r, DG_CLOSEBOX);
+        const unsigned serial = r->serial;
+        short clicked = 0;
+        if (modal)
+            clicked = r->callback(DG_MSG_CLICK, dialogId, DG_CLOSEBOX, r->userData, 0);
+        if (!Alive(dialogId, serial))
+            return {};
+        const long result = CloseWithCallback(*Find(dialogId), clicked != 0 ? clicked : DG_CLOSEBOX);
         if (modal)
             ModalResults()[dialogId] = result;
         return {};

@@ -1,0 +1,65 @@
+// The window system and page engine behind the Cocoa stand-in. The stand-in keeps windows,
+// views and handlers; what is shown, how pages load and what the user does is decided by
+// the host application through this interface. Without a host, pages never load, scripts
+// answer nothing and a modal window is closed at its first turn.
+#pragma once
+
+#include "ScriptValue.hpp"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class NSWindow;
+
+namespace Platform {
+
+// One web view as the page engine sees it: what page script may reach of native code.
+class WebPage {
+public:
+    virtual ~WebPage() = default;
+
+    virtual int PageId() const = 0;
+    virtual bool IsLegacy() const = 0;
+    // The window that shows the view; null while it is in none.
+    virtual NSWindow* HostWindow() const = 0;
+
+    // window.webkit.messageHandlers[handler].postMessage(body); false when no such handler.
+    virtual bool PostMessage(const std::string& handler, const ScriptDictionary& body) = 0;
+    // window[object][function](args) on an object native code stored in the page;
+    // none and a reason when there is no such function.
+    virtual std::optional<ScriptValue> CallObject(const std::string& object, const std::string& function,
+                                                  const std::vector<ScriptValue>& args, std::string* error) = 0;
+    // Load events of the main frame, in this order.
+    virtual void WindowScriptObjectAvailable() = 0;
+    virtual void DidFinishLoad() = 0;
+    // Whether the engine may follow a link (to a new window when `newWindow`).
+    virtual bool AllowNavigation(const std::string& url, bool newWindow) = 0;
+};
+
+class WebBackend {
+public:
+    virtual ~WebBackend() = default;
+
+    // A window appeared, changed or closed ("opened", "style mask 15", "closed", ...).
+    virtual void WindowEvent(const NSWindow& window, const std::string& what) = 0;
+    // The view starts loading an address; the engine finishes it from its own loop.
+    virtual void Load(WebPage& page, const std::string& url) = 0;
+    // Script source run in the page; answers the result as text (empty for none).
+    virtual std::string Evaluate(WebPage& page, const std::string& script) = 0;
+    // A page function called with values (the legacy view's script object).
+    virtual std::optional<ScriptValue> CallFunction(WebPage& page, const std::string& function,
+                                                    const std::vector<ScriptValue>& args) = 0;
+    // The view is going away; the engine must not reach it any more.
+    virtual void PageGone(WebPage& page) = 0;
+    // One turn of a modal session on `window`: pending page events and the user's next step.
+    virtual void RunModalSession(NSWindow& window) = 0;
+    // The file viewer shows the file or folder selected.
+    virtual void RevealInFileViewer(const std::string& path) = 0;
+};
+
+// Null restores the stand-in's own backend.
+void SetWebBackend(WebBackend* backend);
+WebBackend& GetWebBackend();
+
+}  // namespace Platform
