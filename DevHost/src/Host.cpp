@@ -1,4 +1,5 @@
 #include "DevHost/Host.hpp"
+#include "DevHost/Project.hpp"
 
 #include "CH.hpp"
 #include "DGHost.hpp"
@@ -47,6 +48,7 @@ API_HostTable MakeTable()
         *module = Host::Current()->AddOnResModule();
         return *module != 0 ? NoError : ErrCode::General;
     };
+    Project::FillTable(table, [] () -> Project& { return Host::Current()->GetProject(); });
     return table;
 }
 
@@ -84,6 +86,8 @@ Host::Host(Options options) : options_(std::move(options)), table_(MakeTable())
     }
     for (const char* sub : {"Documents", "Temp/Kordela", "Help"})
         fs::create_directories(fs::path(profile_) / sub);
+    project_ = std::make_unique<Project>([this](const std::string& line) { Transcript(line); },
+                                         (fs::path(profile_) / "Project").string());
     current = this;
     Platform::SetHostBackend(this);
     GSPref::SetStoreFile((fs::path(profile_) / "Preferences.json").string());
@@ -312,12 +316,12 @@ GSErrCode Host::Environment(int32_t code, void* par1, void* par2, void*)
         *location = IO::Location(folder);
         return NoError;
     }
-    return ErrCode::General;
+    return project_->Environment(code, par1, par2).value_or(ErrCode::General);
 }
 
-GSErrCode Host::Goodies(int32_t, void*, void*, void*, void*)
+GSErrCode Host::Goodies(int32_t code, void* par1, void* par2, void*, void*)
 {
-    return ErrCode::General;
+    return project_->Goodies(code, par1, par2).value_or(ErrCode::General);
 }
 
 GSErrCode Host::WriteReport(const char* text, bool withAlert)

@@ -1,6 +1,8 @@
 // devhost: the simulated host application. Loads the add-on built for this host version
 // and plays a scenario script against it, printing the transcript.
 #include "DevHost/Host.hpp"
+#include "DevHost/Project.hpp"
+#include "DevHost/ProjectCommands.hpp"
 #include "DevHost/Scenario.hpp"
 
 #include <atomic>
@@ -20,9 +22,10 @@ namespace {
 
 void PrintUsage()
 {
-    std::cout << "usage: devhost [--module FILE] [--profile DIR] [--timeout SECONDS] [--scenario FILE | -]\n"
+    std::cout << "usage: devhost [--module FILE] [--profile DIR] [--project FILE] [--timeout SECONDS] [--scenario FILE | -]\n"
                  "  --module    the add-on module (default: Kordela.so beside devhost)\n"
                  "  --profile   the host's profile folder: preferences and special folders (default: a fresh one)\n"
+                 "  --project   the project to open (a JSON file; its library parts and elements)\n"
                  "  --timeout   the watchdog's limit for the whole scenario (default: 120)\n"
                  "  --scenario  the scenario script; without it the add-on is only loaded, started and quit\n";
 }
@@ -63,6 +66,7 @@ int main(int argc, char** argv)
 {
     std::string module;
     std::string scenario;
+    std::string project;
     DevHost::Options options;
     int timeout = 120;
     for (int i = 1; i < argc; ++i) {
@@ -72,6 +76,8 @@ int main(int argc, char** argv)
             module = argv[++i];
         } else if (arg == "--profile" && hasValue) {
             options.profileFolder = argv[++i];
+        } else if (arg == "--project" && hasValue) {
+            project = argv[++i];
         } else if (arg == "--timeout" && hasValue) {
             timeout = std::atoi(argv[++i]);
         } else if (arg == "--scenario" && hasValue) {
@@ -96,6 +102,12 @@ int main(int argc, char** argv)
             std::cout << "devhost " << DevHost::Host::Version << ": refused: " << refused << std::endl;
             return 2;
         }
+        if (!project.empty()) {
+            if (const std::string error = host.GetProject().Open(project, false); !error.empty()) {
+                std::cout << "FAILURE: " << error << std::endl;
+                return 1;
+            }
+        }
         host.Start();
         if (scenario.empty()) {
             host.Quit();
@@ -103,6 +115,7 @@ int main(int argc, char** argv)
             return 0;
         }
         DevHost::Scenario runner(host);
+        DevHost::AddProjectCommands(runner, host);
         bool ok = false;
         if (scenario == "-") {
             ok = runner.Run(std::cin);

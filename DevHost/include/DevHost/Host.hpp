@@ -17,6 +17,8 @@
 
 namespace DevHost {
 
+class Project;
+
 struct Options {
     std::string profileFolder;       // empty: a fresh temporary folder, removed at the end
     std::ostream* echo = nullptr;    // where transcript lines are printed as they happen
@@ -81,6 +83,9 @@ public:
 
     static Host* Current();
 
+    // The open project: libraries, placed elements, selection, toolbox and undo steps.
+    Project& GetProject() { return *project_; }
+
 private:
     std::string Normalise(std::string line) const;
 
@@ -107,6 +112,7 @@ private:
     int32_t caughtEvents_ = 0;
     std::vector<std::string> transcript_;
     std::vector<std::string> reports_;
+    std::unique_ptr<Project> project_;
 };
 
 std::string EventName(int32_t eventCode);

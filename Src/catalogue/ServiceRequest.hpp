@@ -1,0 +1,61 @@
+// The one way the add-on talks to the service's web API: an XML request posted as the form
+// field "value", the answer written to a fresh file in the temporary folder. Also the two
+// write callbacks every transfer uses and the growable buffer one of them fills.
+#pragma once
+
+#include "Endpoints.hpp"
+
+#include <curl/curl.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+// A growable byte buffer filled by `writefunc`; `ptr` is NUL-terminated after `init_string`.
+struct string {
+    virtual ~string();
+    char* ptr = nullptr;
+    size_t len = 0;
+};
+
+size_t writefuncfile(void* data, size_t size, size_t count, FILE* file);
+void init_string(string* s);
+size_t writefunc(void* data, size_t size, size_t count, string* s);
+
+// Limits that keep a silent or stalled server from holding the host for ever.
+struct TransferLimits {
+    long connectTimeoutSeconds = 15;
+    long lowSpeedBytesPerSecond = 1;
+    long lowSpeedSeconds = 60;
+    long maxRedirects = 20;
+};
+const TransferLimits& GetTransferLimits();
+void SetTransferLimits(const TransferLimits& limits);
+// Applies the limits to an easy handle; every transfer of the add-on calls this.
+void ApplyTransferLimits(CURL* curl);
+
+// `value` as XML attribute text: & < > ' " become entities, everything else stays.
+std::string EscapeXmlAttribute(const std::string& value);
+
+// The template with each "%s" replaced by the next value, escaped as attribute text; "%%"
+// stays a single "%". Never cut, whatever the values' length.
+std::string FormatRequest(const char* requestTemplate, std::initializer_list<std::string> values);
+
+// A new answer-file path: the temporary folder followed by a new UUID. Reports a temporary
+// path that is too long and goes on with what fits.
+std::string NewAnswerFilePath();
+
+struct PostResult {
+    bool started = false;    // false when libcurl could not start: nothing was sent
+    std::string answerFile;  // where the answer body went (possibly empty or partial)
+};
+
+// Posts `request` as the form field "value" to `path` on the service API host.
+PostResult PostServiceRequest(Endpoints::Scheme scheme, const char* path, const std::string& request);
+
+// Item 2 of the start-up progress window, set whether or not the window is open.
+void SetStartupProgress(long value);
+constexpr short StartupProgressWindowId = 32604;
+
+void DeleteAnswerFile(const std::string& path);
