@@ -2,6 +2,8 @@
 
 #include "DevHost/Project.hpp"
 
+#include "GSPref.hpp"
+
 #include <cstdlib>
 #include <sstream>
 
@@ -54,6 +56,17 @@ void AddProjectCommands(Scenario& scenario, Host& host)
             return "no element " + w[1];
         PrintLines(host, text);
         return std::string();
+    });
+    // What a user would have entered in an earlier session, e.g. the API key.
+    scenario.AddCommand("set-setting", [](const std::vector<std::string>& w) {
+        if (w.size() != 3)
+            return std::string("usage: set-setting KEY VALUE");
+        GSPref::RootKey* root = nullptr;
+        if (GSPref::OpenRootKey(GSPref::UserRootKey, &root) != NoError || root == nullptr)
+            return std::string("the preference store cannot be opened");
+        const GSErrCode result = root->SetStringValue("Kordela", GS::UniString(w[1]), GS::UniString(w[2]));
+        GSPref::CloseRootKey(root);
+        return result == NoError ? std::string() : "cannot store " + w[1];
     });
     scenario.AddCommand("add-on-command", [&project](const std::vector<std::string>& w) {
         if (w.size() < 2 || w.size() > 3)
