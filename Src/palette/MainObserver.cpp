@@ -1,5 +1,6 @@
 #include "MainObserver.hpp"
 
+#include "APIKey.hpp"
 #include "Endpoints.hpp"
 #include "Foundation.hpp"
 #include "HostServices.hpp"
@@ -7,6 +8,7 @@
 #include "PaletteLayout.hpp"
 #include "SettingsManager.hpp"
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -116,7 +118,15 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
         return;
     }
 
-    NotAvailable("API key check");
+    {
+        // The user gets one chance to enter a key before the palette's requests need it.
+        char key[256] = {};
+        std::snprintf(key, sizeof key, "%s", GetAPIKey().get());
+        if (!IsValidAPIKey(key)) {
+            OpenUserSettings();
+            std::snprintf(key, sizeof key, "%s", GetAPIKey().get());
+        }
+    }
 
     SetStartupProgress(5, true);
     SetStartupProgress(25, true);
@@ -187,7 +197,7 @@ void MainObserver::RunButtonAction(const DG::Item* source)
     } else if (source == &palette.mailButton) {
         NotAvailable("mail page");
     } else if (source == &palette.settingsButton) {
-        NotAvailable("settings dialog");
+        OpenUserSettings();
     } else if (source == &palette.helpButton) {
         NotAvailable("help page");
     } else {

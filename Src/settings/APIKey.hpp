@@ -21,6 +21,8 @@ bool IsValidAPIKey(const char* key);
 
 // Runs the settings dialog modally.
 void OpenUserSettings();
+// The settings dialog's callback.
+short Dialog_Handler(short message, short dialogId, short item, long long userData, long long msgData);
 
 // The key every service request sends: when the stored one is malformed, the settings dialog
 // opens once and whatever key is stored afterwards is used, checked or not.

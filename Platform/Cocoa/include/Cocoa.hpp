@@ -112,7 +112,7 @@ public:
     virtual void windowWillClose(NSWindow&) {}
 };
 
-class NSWindow : public NSObject {
+class NSWindow : public NSObject, public std::enable_shared_from_this<NSWindow> {
 public:
     NSWindow(NSRect frame, NSUInteger styleMask, NSString title);
     ~NSWindow() override;
@@ -173,8 +173,8 @@ public:
     void close();
 
 protected:
-    // Answers false when there is nothing to control.
-    bool initWithWindow(std::shared_ptr<NSWindow> window);
+    // The controller keeps the window (null for none) alive.
+    bool initWithWindow(NSWindow* window);
     // Interface file `nibName` (JSON) of the bundle folder; loaded when the window is asked for.
     bool initWithWindowNibName(const NSString& nibName, const NSString& bundleFolder);
 

@@ -143,9 +143,9 @@ NSWindowController::~NSWindowController()
         window_->setDelegate(nullptr);
 }
 
-bool NSWindowController::initWithWindow(std::shared_ptr<NSWindow> window)
+bool NSWindowController::initWithWindow(NSWindow* window)
 {
-    window_ = std::move(window);
+    window_ = window != nullptr ? window->shared_from_this() : nullptr;
     return true;
 }
 

@@ -1,0 +1,78 @@
+#include "BridgeFunctions.hpp"
+
+#include "Foundation.hpp"
+
+// The managers behind these calls come with the download, object-update and property-cloud
+// features; until then each call says so and answers a failure, never a made-up success.
+namespace {
+void NotAvailableYet(const char* operation)
+{
+    NSLog("%s: not available yet", operation);
+}
+}  // namespace
+
+long AddKDPC(int, int)
+{
+    NotAvailableYet("attaching a property cloud");
+    return -1;
+}
+
+long LinkKDPC(int, int)
+{
+    NotAvailableYet("linking a property cloud");
+    return -1;
+}
+
+long UnlinkKDPC(int, int)
+{
+    NotAvailableYet("unlinking a property cloud");
+    return -1;
+}
+
+std::unique_ptr<char[]> GetUpdateInfo()
+{
+    NotAvailableYet("object update information");
+    return nullptr;
+}
+
+std::unique_ptr<char[]> GetUpdateResultInfo()
+{
+    NotAvailableYet("object update result");
+    return nullptr;
+}
+
+long UpdateProducts(char*)
+{
+    NotAvailableYet("object update");
+    return -1;
+}
+
+std::unique_ptr<char[]> GetKDPCUpdateInfo()
+{
+    NotAvailableYet("property-cloud update information");
+    return nullptr;
+}
+
+std::unique_ptr<char[]> GetKDPCUpdateResultInfo()
+{
+    NotAvailableYet("property-cloud update result");
+    return nullptr;
+}
+
+long UpdateKDPC(char*)
+{
+    NotAvailableYet("property-cloud update");
+    return -1;
+}
+
+long DownloadProgress()
+{
+    NotAvailableYet("download progress");
+    return -1;
+}
+
+long DownloadCancel()
+{
+    NotAvailableYet("download cancel");
+    return 0;
+}

@@ -1,0 +1,297 @@
+// The page's calls into native code and the answers that go back as script.
+#include "BridgeFunctions.hpp"
+#include "Endpoints.hpp"
+#include "Foundation.hpp"
+#include "ScriptText.hpp"
+#include "windowcontroller.hpp"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr size_t ResultBufferSize = 1024;
+constexpr int Done = 42;
+
+struct ScriptName {
+    const char* selector;
+    const char* name;
+};
+constexpr ScriptName ScriptNames[] = {
+    {"getDownloadInfo:andMore:", "Execute"}, {"addKdpc:", "ExtAddKDPC"},
+    {"linkKdpc:", "ExtLinkKDPC"},           {"unlinkKdpc:", "ExtUnlinkKDPC"},
+    {"updateProducts:", "ExtUpdateProducts"}, {"updateKDPC:", "ExtUpdateKDPC"},
+};
+
+// A value the opener's 1024-byte buffer can take with its NUL.
+bool FitsResultBuffer(const Platform::ScriptValue& value)
+{
+    return value.IsText() && value.Text().size() < ResultBufferSize;
+}
+
+std::string DescribeForLog(const Platform::ScriptValue& value)
+{
+    return value.IsText() ? value.Text() : value.IsUndefined() ? "(null)" : value.ToScript();
+}
+
+Platform::ScriptValue Field(const NSDictionary& body, const char* key)
+{
+    const auto it = body.find(key);
+    return it != body.end() ? it->second : Platform::ScriptValue();
+}
+
+int CloudId(const Platform::ScriptValue& value)
+{
+    // The page's id is taken as a 32-bit integer: its low 32 bits.
+    return static_cast<int>(static_cast<uint32_t>(static_cast<unsigned long>(value.IntegerValue())));
+}
+
+}  // namespace
+
+void windowcontroller::Answer(const std::string& script)
+{
+#if KORDELA_HOST_VERSION != 18
+    if (myWebView)
+        myWebView->evaluateJavaScript(script, nullptr);
+#else
+    (void)script;
+#endif
+}
+
+void windowcontroller::AnswerText(std::unique_ptr<char[]> text)
+{
+    // A producer that has no text gives the page nothing to read.
+    if (!text)
+        return;
+    Answer("FakePost('" + EscapeForSingleQuotedScript(text.get()) + "')");
+}
+
+void windowcontroller::AnswerCallback(const char* function, int cloudId, long result)
+{
+    char script[96];
+    std::snprintf(script, sizeof script, "%s(%u, %u)", function, static_cast<unsigned>(cloudId),
+                  static_cast<unsigned>(result));
+    Answer(script);
+}
+
+#if KORDELA_HOST_VERSION != 18
+void windowcontroller::userContentController(WKUserContentController&, const WKScriptMessage& message)
+{
+    const NSDictionary& body = message.body;
+    const Platform::ScriptValue function = Field(body, "functionName");
+    if (!function.IsText())
+        return;
+    const std::string& name = function.Text();
+    if (name == "download") {
+        getDownloadInfo(Field(body, "url1"), Field(body, "filename1"));
+    } else if (name == "downloadProgress") {
+        downloadProgress();
+    } else if (name == "productUpdateGetInfo") {
+        AnswerText(getUpdateInfo());
+    } else if (name == "productUpdateDoUpdate") {
+        updateProducts(Field(body, "items").Text());
+    } else if (name == "productUpdateResultGetInfo") {
+        AnswerText(getUpdateResultInfo());
+    } else if (name == "kdpcUpdateGetInfo") {
+        AnswerText(getKDPCUpdateInfo());
+    } else if (name == "kdpcUpdateDoUpdate") {
+        updateKDPC(Field(body, "items").Text());
+    } else if (name == "kdpcUpdateResultGetInfo") {
+        AnswerText(getKDPCUpdateResultInfo());
+    } else if (name == "addKDPC") {
+        const int cloudId = CloudId(Field(body, "kdpcId"));
+        AnswerCallback("AddKDPC_callback", cloudId, addKdpc(cloudId));
+    } else if (name == "linkKDPC") {
+        const int cloudId = CloudId(Field(body, "kdpcId"));
+        AnswerCallback("LinkKDPC_callback", cloudId, linkKdpc(cloudId));
+    } else if (name == "unlinkKDPC") {
+        const int cloudId = CloudId(Field(body, "kdpcId"));
+        AnswerCallback("UnlinkKDPC_callback", cloudId, unlinkKdpc(cloudId));
+    }
+}
+#endif
+
+void windowcontroller::webViewWindowScriptObjectAvailable(WebView&, WebScriptObject& windowScriptObject)
+{
+    windowScriptObject.setValue(std::weak_ptr<WebScripting>(std::shared_ptr<WebScripting>(shared_from_this(), this)),
+                                "external");
+}
+
+void windowcontroller::getDownloadInfo(const Platform::ScriptValue& url, const Platform::ScriptValue& andMore)
+{
+    NSLog("JavaScript: %s %s", DescribeForLog(url).c_str(), DescribeForLog(andMore).c_str());
+    // Both or nothing: a value that is missing, not a text or too long for the opener's
+    // buffer leaves both buffers empty, so the opener starts no download.
+    if (p_fileUrl != nullptr && p_fileName != nullptr) {
+        if (FitsResultBuffer(url) && FitsResultBuffer(andMore)) {
+            std::memcpy(p_fileUrl, url.Text().data(), url.Text().size());
+            std::memcpy(p_fileName, andMore.Text().data(), andMore.Text().size());
+        } else {
+            NSLog("JavaScript: download refused: the address or the file name is missing, not a text or longer than "
+                  "%zu bytes",
+                  ResultBufferSize - 1);
+        }
+    }
+    close();
+}
+
+int windowcontroller::downloadProgress()
+{
+    for (;;) {
+        const long percent = DownloadProgress();
+        // A transfer that ends without completing ends the loop as well.
+        if (percent < 0)
+            break;
+#if KORDELA_HOST_VERSION != 18
+        char script[32];
+        std::snprintf(script, sizeof script, "setProgress(%u)", static_cast<unsigned>(percent));
+        Answer(script);
+#else
+        if (theWebView != nullptr)
+            theWebView->windowScriptObject().callWebScriptMethod(
+                "setProgress", {Platform::ScriptValue(percent), Platform::ScriptValue("")});
+#endif
+        if (percent >= 100)
+            break;
+    }
+    close();
+    return Done;
+}
+
+int windowcontroller::addKdpc(int cloudId)
+{
+    NSLog("JavaScript: %d", cloudId);
+    return static_cast<int>(AddKDPC(cloudId, p_libPartIndex));
+}
+
+int windowcontroller::linkKdpc(int cloudId)
+{
+    NSLog("JavaScript: %d", cloudId);
+    return static_cast<int>(LinkKDPC(cloudId, p_libPartIndex));
+}
+
+int windowcontroller::unlinkKdpc(int cloudId)
+{
+    NSLog("JavaScript: %d", cloudId);
+    return static_cast<int>(UnlinkKDPC(cloudId, p_libPartIndex));
+}
+
+std::unique_ptr<char[]> windowcontroller::getUpdateInfo()
+{
+    return GetUpdateInfo();
+}
+
+std::unique_ptr<char[]> windowcontroller::getUpdateResultInfo()
+{
+    return GetUpdateResultInfo();
+}
+
+std::unique_ptr<char[]> windowcontroller::getKDPCUpdateInfo()
+{
+    return GetKDPCUpdateInfo();
+}
+
+std::unique_ptr<char[]> windowcontroller::getKDPCUpdateResultInfo()
+{
+    return GetKDPCUpdateResultInfo();
+}
+
+int windowcontroller::updateProducts(const NSString& items)
+{
+    std::string text = items;
+    UpdateProducts(text.data());
+    close();
+    return Done;
+}
+
+int windowcontroller::updateKDPC(const NSString& items)
+{
+    std::string text = items;
+    UpdateKDPC(text.data());
+    close();
+    return Done;
+}
+
+std::string windowcontroller::webScriptNameForSelector(const std::string& selector)
+{
+    for (const ScriptName& entry : ScriptNames)
+        if (selector == entry.selector)
+            return entry.name;
+    return {};
+}
+
+bool windowcontroller::isSelectorExcludedFromWebScript(const std::string& selector)
+{
+    return webScriptNameForSelector(selector).empty();
+}
+
+std::vector<std::string> windowcontroller::ExportedSelectors() const
+{
+    // Everything the controller answers to; only the named ones are open to script.
+    return {"getDownloadInfo:andMore:", "downloadProgress", "addKdpc:", "linkKdpc:", "unlinkKdpc:",
+            "getUpdateInfo", "getUpdateResultInfo", "getKDPCUpdateInfo", "getKDPCUpdateResultInfo",
+            "updateProducts:", "updateKDPC:", "hide", "setUrl:", "close"};
+}
+
+std::optional<Platform::ScriptValue> windowcontroller::InvokeSelector(const std::string& selector,
+                                                                      const std::vector<Platform::ScriptValue>& args)
+{
+    auto arg = [&](size_t i) { return i < args.size() ? args[i] : Platform::ScriptValue(); };
+    // Script numbers reach an int parameter converted, as the bridge converts them.
+    auto intArg = [&](size_t i) { return CloudId(arg(i)); };
+    if (selector == "getDownloadInfo:andMore:") {
+        getDownloadInfo(arg(0), arg(1));
+        return std::nullopt;
+    }
+    if (selector == "addKdpc:")
+        return Platform::ScriptValue(addKdpc(intArg(0)));
+    if (selector == "linkKdpc:")
+        return Platform::ScriptValue(linkKdpc(intArg(0)));
+    if (selector == "unlinkKdpc:")
+        return Platform::ScriptValue(unlinkKdpc(intArg(0)));
+    if (selector == "updateProducts:")
+        return Platform::ScriptValue(updateProducts(arg(0).Text()));
+    if (selector == "updateKDPC:")
+        return Platform::ScriptValue(updateKDPC(arg(0).Text()));
+    return std::nullopt;
+}
+
+#if KORDELA_HOST_VERSION == 18
+namespace {
+
+// True when `url` shows the catalogue page `path` itself (also as the auto-logon address's
+// redirect target), not a longer page whose path begins the same way.
+bool ShowsPage(const std::string& url, const char* path)
+{
+    std::string page = Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, path);
+    page.erase(0, page.find("://") + 3);
+    for (size_t at = url.find(page); at != std::string::npos; at = url.find(page, at + 1)) {
+        const size_t end = at + page.size();
+        if (end == url.size() || !std::isalnum(static_cast<unsigned char>(url[end])))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void windowcontroller::HandDataToPage()
+{
+    auto post = [this](std::unique_ptr<char[]> text) {
+        if (text && theWebView != nullptr)
+            theWebView->windowScriptObject().callWebScriptMethod("FakePost", {Platform::ScriptValue(text.get())});
+    };
+    if (ShowsPage(myUrl, "/CadApplication/ProgressDialog"))
+        downloadProgress();
+    if (ShowsPage(myUrl, "/CadApplication/ProductUpdate"))
+        post(GetUpdateInfo());
+    if (ShowsPage(myUrl, "/CadApplication/ProductUpdateResult"))
+        post(GetUpdateResultInfo());
+    if (ShowsPage(myUrl, "/CadApplication/KdpcUpdate"))
+        post(GetKDPCUpdateInfo());
+    if (ShowsPage(myUrl, "/CadApplication/KDPCUpdateResult"))
+        post(GetKDPCUpdateResultInfo());
+}
+#endif
