@@ -1,0 +1,115 @@
+#include "AddOnHost.hpp"
+#include "Folders.hpp"
+#include "SettingsManager.hpp"
+
+#include <cstring>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+TEST(HasExtension, ComparesTheEndAfterADotByteForByte)
+{
+    struct Case {
+        const char* name;
+        const char* ext;
+        bool expected;
+    } cases[] = {
+        {"Chair.gsm", "gsm", true},  {"Chair.GSM", "gsm", false}, {"gsm", "gsm", false},
+        {".gsm", "gsm", true},       {"Chair.", "", true},        {"Chair", "", false},
+        {"Chairgsm", "gsm", false},  {"a.lcf", "gsm", false},     {"x.tar.gz", "gz", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HasExtension(c.name, c.ext), c.expected) << c.name << " / " << c.ext;
+    EXPECT_TRUE(IsGSM("Oak chair.gsm"));
+    EXPECT_FALSE(IsGSM("Oak chair.lcf"));
+}
+
+TEST(Escape, PutsABackslashBeforeEveryBlank)
+{
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"", ""},
+        {"NoBlanks", "NoBlanks"},
+        {"a b  c", "a\\ b\\ \\ c"},
+        {" lead and trail ", "\\ lead\\ and\\ trail\\ "},
+        {"tab\tstays", "tab\tstays"},
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<char[]> escaped(escape(c.in));
+        EXPECT_STREQ(escaped.get(), c.out) << c.in;
+    }
+}
+
+using FoldersTest = AddOnHostTest;
+
+TEST_F(FoldersTest, TempPathIsTheParentOfTheHostTemporaryFolderAndEndsWithASlash)
+{
+    char path[TempPathSize];
+    const int length = GetTempPath(TempPathSize, path);
+    EXPECT_EQ(std::string(path), Profile() + "/Temp/");
+    EXPECT_EQ(length, static_cast<int>(std::strlen(path)));
+}
+
+TEST_F(FoldersTest, TempPathNeverWritesPastTheBuffer)
+{
+    for (int size : {1, 2, 5, 12}) {
+        std::string buffer(static_cast<size_t>(size) + 8, '#');
+        const int length = GetTempPath(size, buffer.data());
+        EXPECT_LT(length, size);
+        EXPECT_EQ(buffer.substr(static_cast<size_t>(size)), std::string(8, '#')) << size;
+        EXPECT_EQ(std::strlen(buffer.c_str()), static_cast<size_t>(length));
+        if (size >= 2) {
+            EXPECT_EQ(buffer[static_cast<size_t>(length) - 1], '/');
+        }
+    }
+}
+
+TEST_F(FoldersTest, EmbeddedInstallGoesIntoTheKordelaSubfolderMadeOnceAndReused)
+{
+    OpenSampleProject();
+    const std::string embedded = host->GetProject().Parts().front().file;
+    const fs::path expected = fs::path(embedded).parent_path() / "KordelaLibrary";
+    for (int round = 0; round < 2; ++round) {
+        IO::Location* out = nullptr;
+        EXPECT_EQ(GetLocation(out, true), NoError);
+        std::unique_ptr<IO::Location> owned(out);
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(out->ToUTF8POSIXPath(), expected.string());
+        EXPECT_TRUE(fs::is_directory(expected));
+    }
+}
+
+TEST_F(FoldersTest, DownloadFolderIsAddedToTheLibrariesOnlyWhenNew)
+{
+    OpenSampleProject();
+    const std::string folder = Profile() + "/Downloads";
+    SettingsManager::GetInstance().SetDomain(Setting::Domain);
+    SettingsManager::GetInstance().SetStringValue(Setting::DefaultDownloadFolder, folder.c_str());
+    for (int round = 0; round < 2; ++round) {
+        IO::Location* out = nullptr;
+        EXPECT_EQ(GetLocation(out, false), NoError);
+        std::unique_ptr<IO::Location> owned(out);
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(out->ToUTF8POSIXPath(), folder);
+    }
+    GS::Array<API_LibraryInfo> libraries;
+    ASSERT_EQ(ACAPI_Environment(APIEnv_GetLibrariesID, &libraries), NoError);
+    int matches = 0;
+    for (const auto& library : libraries)
+        matches += library.location.ToUTF8POSIXPath() == folder && library.name == GS::UniString("KordelaLibrary");
+    EXPECT_EQ(matches, 1);
+    EXPECT_EQ(libraries.GetSize(), 3u);
+}
+
+TEST_F(FoldersTest, UnusableDownloadFolderGivesAGeneralErrorAndNoLocation)
+{
+    const std::string blocker = Profile() + "/not-a-folder";
+    std::ofstream(blocker) << "file";
+    SettingsManager::GetInstance().SetDomain(Setting::Domain);
+    SettingsManager::GetInstance().SetStringValue(Setting::DefaultDownloadFolder, (blocker + "/sub").c_str());
+    IO::Location* out = reinterpret_cast<IO::Location*>(1);
+    EXPECT_EQ(GetLocation(out, false), ErrCode::General);
+    EXPECT_EQ(out, nullptr);
+}
