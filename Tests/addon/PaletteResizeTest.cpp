@@ -8,6 +8,11 @@ struct Layouts {
     std::string oneRow, twoRows, narrow, oneColumn;
 };
 
+void PrintTo(const Layouts& layouts, std::ostream* out)
+{
+    *out << layouts.manufacturers << " manufacturers";
+}
+
 int TwoRowWidth(int n)
 {
     const int extra = 45 * n - 5;
