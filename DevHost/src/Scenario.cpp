@@ -114,16 +114,31 @@ bool Scenario::Run(std::istream& script)
     next_ = 0;
     failed_ = false;
     host_.modalDriver = [this](short dialogId) {
-        while (DGHost::IsOpen(dialogId) && next_ < lines_.size() && !failed_)
-            Step();
-        if (DGHost::IsOpen(dialogId) && !failed_)
-            Fail("the scenario ended while dialog " + std::to_string(dialogId) + " was open");
+        DriveWhile([dialogId] { return DGHost::IsOpen(dialogId); }, "dialog " + std::to_string(dialogId));
     };
-    while (next_ < lines_.size() && !failed_)
+    while (RunIdle() && next_ < lines_.size())
         Step();
     host_.modalDriver = nullptr;
     if (!failed_)
         host_.Transcript("SUCCESS");
+    return !failed_;
+}
+
+void Scenario::DriveWhile(const std::function<bool()>& open, const std::string& what)
+{
+    // Pending events may close the window before the user's next line is read.
+    while (RunIdle() && open() && next_ < lines_.size())
+        Step();
+    if (!failed_ && open())
+        Fail("the scenario ended while " + what + " was open");
+}
+
+bool Scenario::RunIdle()
+{
+    if (idle_ && !failed_) {
+        if (const std::string problem = idle_(); !problem.empty())
+            Fail(problem);
+    }
     return !failed_;
 }
 

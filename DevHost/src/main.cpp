@@ -2,6 +2,7 @@
 // and plays a scenario script against it, printing the transcript.
 #include "DevHost/Host.hpp"
 #include "DevHost/Project.hpp"
+#include "DevHost/PageScript.hpp"
 #include "DevHost/ProjectCommands.hpp"
 #include "DevHost/Scenario.hpp"
 
@@ -97,6 +98,7 @@ int main(int argc, char** argv)
     Watchdog watchdog(timeout > 0 ? timeout : 120);
     options.echo = &std::cout;
     try {
+        DevHost::ScriptedPages pages;  // outlives the host, whose shut-down may still close windows
         DevHost::Host host(options);
         if (const std::string refused = host.Load(module); !refused.empty()) {
             std::cout << "devhost " << DevHost::Host::Version << ": refused: " << refused << std::endl;
@@ -116,6 +118,7 @@ int main(int argc, char** argv)
         }
         DevHost::Scenario runner(host);
         DevHost::AddProjectCommands(runner, host);
+        DevHost::AddPageCommands(runner, pages);
         bool ok = false;
         if (scenario == "-") {
             ok = runner.Run(std::cin);

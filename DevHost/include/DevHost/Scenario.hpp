@@ -23,11 +23,19 @@ public:
     // Later features add their own commands; a command answers an empty text or why it failed.
     void AddCommand(const std::string& name, Command command) { commands_[name] = std::move(command); }
 
+    // Runs before each line, as the host's event loop runs between user actions (pages
+    // finish loading there); a non-empty answer fails the scenario.
+    void SetIdle(std::function<std::string()> idle) { idle_ = std::move(idle); }
+
+    // Plays lines while `open` holds: the user's side of a modal window named `what`.
+    void DriveWhile(const std::function<bool()>& open, const std::string& what);
+
     // Splits a line into words; "double quotes" keep blanks and understand \" \\ \n.
     static std::vector<std::string> Split(const std::string& line, std::string* error);
 
 private:
     void Step();
+    bool RunIdle();
     void Fail(const std::string& reason);
     void AddBuiltInCommands();
     std::string Print(const std::string& what);
@@ -38,6 +46,7 @@ private:
     std::vector<std::string> lines_;
     size_t next_ = 0;
     bool failed_ = false;
+    std::function<std::string()> idle_;
 };
 
 }  // namespace DevHost

@@ -1,0 +1,354 @@
+#include "DevHost/ScriptedPages.hpp"
+
+#include "HostBackend.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace DevHost {
+namespace {
+
+std::string Window(const NSWindow& window)
+{
+    return "window " + std::to_string(window.WindowNumber());
+}
+
+std::string Page(int id)
+{
+    return "page " + std::to_string(id);
+}
+
+void AppendUtf8(std::string& out, unsigned code)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Reads the string literal at `at` (after its quote) as a script engine would.
+bool ReadStringLiteral(const std::string& script, size_t at, char quote, std::string* value)
+{
+    std::string out;
+    for (size_t i = at; i < script.size(); ++i) {
+        const char c = script[i];
+        if (c == quote) {
+            *value = out;
+            return true;
+        }
+        if (c == '\n' || c == '\r')
+            return false;  // a raw line break ends the script with a syntax error
+        if (c == '\xE2' && i + 2 < script.size() && script[i + 1] == '\x80' &&
+            (script[i + 2] == '\xA8' || script[i + 2] == '\xA9'))
+            return false;
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i >= script.size())
+            return false;
+        const char e = script[i];
+        switch (e) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'u':
+            if (i + 4 >= script.size())
+                return false;
+            AppendUtf8(out, static_cast<unsigned>(std::stoul(script.substr(i + 1, 4), nullptr, 16)));
+            i += 4;
+            break;
+        default: out += e;
+        }
+    }
+    return false;
+}
+
+std::string JsonInside(const std::string& text)
+{
+    const std::string quoted = nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return quoted.substr(1, quoted.size() - 2);
+}
+
+Platform::ScriptValue FromJson(const nlohmann::json& value)
+{
+    if (value.is_string())
+        return Platform::ScriptValue(value.get<std::string>());
+    if (value.is_boolean())
+        return Platform::ScriptValue(value.get<bool>());
+    if (value.is_number())
+        return Platform::ScriptValue(value.get<double>());
+    return {};
+}
+
+}  // namespace
+
+std::string ScriptArgumentText(const std::string& script)
+{
+    const size_t open = script.find('(');
+    const size_t close = script.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open)
+        return {};
+    size_t at = open + 1;
+    while (at < close && script[at] == ' ')
+        ++at;
+    if (at < close && (script[at] == '\'' || script[at] == '"')) {
+        std::string value;
+        if (ReadStringLiteral(script, at + 1, script[at], &value))
+            return value;
+        return "(syntax error)";
+    }
+    return script.substr(open + 1, close - open - 1);
+}
+
+ScriptedPages::ScriptedPages()
+{
+    Platform::SetWebBackend(this);
+    Platform::SetClock(this);
+}
+
+ScriptedPages::~ScriptedPages()
+{
+    Platform::SetWebBackend(nullptr);
+    Platform::SetClock(nullptr);
+}
+
+void ScriptedPages::AddStep(const std::string& pattern, PageStep step)
+{
+    if (Script* script = FindScript(pattern); script != nullptr && script->pattern == pattern) {
+        script->steps.push_back(std::move(step));
+        return;
+    }
+    scripts_.push_back(Script {pattern, {std::move(step)}, {}});
+}
+
+void ScriptedPages::SetBody(const std::string& pattern, const std::string& body)
+{
+    for (Script& script : scripts_) {
+        if (script.pattern == pattern) {
+            script.body = body;
+            return;
+        }
+    }
+    scripts_.push_back(Script {pattern, {}, body});
+}
+
+ScriptedPages::Script* ScriptedPages::FindScript(const std::string& url)
+{
+    // The longest matching pattern wins, so a page's own script beats a site-wide one.
+    Script* best = nullptr;
+    for (Script& script : scripts_)
+        if (url.find(script.pattern) != std::string::npos && (best == nullptr || script.pattern.size() > best->pattern.size()))
+            best = &script;
+    return best;
+}
+
+NSWindow* ScriptedPages::FrontWindow() const
+{
+    return openWindows_.empty() ? nullptr : const_cast<NSWindow*>(openWindows_.back());
+}
+
+void ScriptedPages::WindowEvent(const NSWindow& window, const std::string& what)
+{
+    if (what.rfind("created", 0) == 0)
+        openWindows_.push_back(&window);
+    if (what == "closed")
+        std::erase(openWindows_, &window);
+    Platform::Record(Window(window) + " " + what);
+}
+
+void ScriptedPages::Load(Platform::WebPage& page, const std::string& url)
+{
+    const int id = page.PageId();
+    pages_[id].page = &page;
+    pages_[id].url = url;
+    pages_[id].scripts.clear();
+    pending_.emplace_back(id, url);
+    Platform::Record(Page(id) + (page.IsLegacy() ? " (legacy)" : "") + " loads " + url);
+}
+
+std::string ScriptedPages::Evaluate(Platform::WebPage& page, const std::string& script)
+{
+    const int id = page.PageId();
+    evaluated_.push_back(script);
+    Platform::Record(Page(id) + " evaluates " + script);
+    auto it = pages_.find(id);
+    if (it == pages_.end())
+        return {};
+    it->second.scripts.push_back(script);
+    if (script == "document.body.innerHTML") {
+        const Script* scripted = FindScript(it->second.url);
+        return scripted != nullptr ? scripted->body : std::string();
+    }
+    return {};
+}
+
+std::optional<Platform::ScriptValue> ScriptedPages::CallFunction(Platform::WebPage& page, const std::string& function,
+                                                                 const std::vector<Platform::ScriptValue>& args)
+{
+    std::string call = function + "(";
+    for (size_t i = 0; i < args.size(); ++i)
+        call += (i > 0 ? ", " : "") + args[i].ToScript();
+    call += ")";
+    const int id = page.PageId();
+    evaluated_.push_back(call);
+    Platform::Record(Page(id) + " function " + call);
+    if (auto it = pages_.find(id); it != pages_.end())
+        it->second.scripts.push_back(call);
+    return std::nullopt;
+}
+
+void ScriptedPages::PageGone(Platform::WebPage& page)
+{
+    pages_.erase(page.PageId());
+    std::erase_if(pending_, [&](const auto& entry) { return entry.first == page.PageId(); });
+}
+
+std::string ScriptedPages::RunPending()
+{
+    while (!pending_.empty()) {
+        const auto [id, url] = pending_.front();
+        pending_.pop_front();
+        auto it = pages_.find(id);
+        if (it == pages_.end() || it->second.url != url)
+            continue;  // gone, or loading another address by now
+        Platform::WebPage* page = it->second.page;
+        page->WindowScriptObjectAvailable();
+        Platform::Record(Page(id) + " loaded");
+        page->DidFinishLoad();
+        if (!Alive(id))
+            continue;
+        if (const Script* script = FindScript(url); script != nullptr)
+            if (std::string problem = Play(id, *script); !problem.empty())
+                return problem;
+    }
+    return {};
+}
+
+std::string ScriptedPages::Play(int pageId, const Script& script)
+{
+    const std::vector<PageStep> steps = script.steps;  // the script list may grow meanwhile
+    for (const PageStep& step : steps) {
+        if (!Alive(pageId))
+            return {};  // the page's window closed: the rest of its script never runs
+        if (std::string problem = PlayStep(pageId, step); !problem.empty())
+            return Page(pageId) + ": " + problem;
+    }
+    return {};
+}
+
+std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
+{
+    LoadedPage& loaded = pages_.at(pageId);
+    Platform::WebPage& page = *loaded.page;
+    switch (step.kind) {
+    case PageStep::Kind::Post: {
+        std::string body = step.text;
+        for (size_t at = body.find("{captured}"); at != std::string::npos; at = body.find("{captured}", at)) {
+            const std::string inside = JsonInside(loaded.captured);
+            body.replace(at, 10, inside);
+            at += inside.size();
+        }
+        const auto json = nlohmann::json::parse(body, nullptr, false);
+        if (!json.is_object())
+            return "the message is not a JSON object: " + body;
+        Platform::ScriptDictionary dictionary;
+        for (const auto& [key, value] : json.items())
+            dictionary[key] = FromJson(value);
+        Platform::Record(Page(pageId) + " posts to interOp: " + json.dump());
+        if (!page.PostMessage("interOp", dictionary))
+            return "window.webkit.messageHandlers.interOp is undefined";
+        return {};
+    }
+    case PageStep::Kind::Call: {
+        std::vector<Platform::ScriptValue> args;
+        std::string written;
+        for (const std::string& arg : step.args) {
+            const auto json = nlohmann::json::parse(arg, nullptr, false);
+            if (json.is_discarded())
+                return "the argument is not a JSON value: " + arg;
+            args.push_back(FromJson(json));
+            written += (written.empty() ? "" : ", ") + args.back().ToScript();
+        }
+        Platform::Record(Page(pageId) + " calls external." + step.text + "(" + written + ")");
+        std::string error;
+        const auto result = page.CallObject("external", step.text, args, &error);
+        if (!error.empty())
+            return error;
+        if (!Alive(pageId))
+            return {};
+        pages_.at(pageId).captured = result ? (result->IsText() ? result->Text() : result->ToScript()) : "undefined";
+        Platform::Record(Page(pageId) + " got " + (result ? result->ToScript() : "undefined"));
+        return {};
+    }
+    case PageStep::Kind::Await: {
+        auto& scripts = loaded.scripts;
+        const auto found = std::find_if(scripts.begin(), scripts.end(), [&](const std::string& s) {
+            return s.rfind(step.text + "(", 0) == 0;
+        });
+        if (found == scripts.end())
+            return "no " + step.text + "(...) was run in the page";
+        loaded.captured = ScriptArgumentText(*found);
+        scripts.erase(found);
+        Platform::Record(Page(pageId) + " received " + step.text + ": " + nlohmann::json(loaded.captured).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        return {};
+    }
+    case PageStep::Kind::Expect:
+        if (loaded.captured != step.text)
+            return "expected to receive \"" + step.text + "\", received \"" + loaded.captured + "\"";
+        return {};
+    case PageStep::Kind::Close:
+        if (NSWindow* window = page.HostWindow(); window != nullptr) {
+            Platform::Record(Page(pageId) + " closes its window");
+            window->close();
+        }
+        return {};
+    case PageStep::Kind::Link:
+    case PageStep::Kind::NewWindow: {
+        const bool newWindow = step.kind == PageStep::Kind::NewWindow;
+        const bool allowed = page.AllowNavigation(step.text, newWindow);
+        Platform::Record(Page(pageId) + (newWindow ? " asks for a new window: " : " follows a link: ") + step.text +
+                         (allowed ? " (allowed)" : " (ignored)"));
+        if (allowed && !newWindow) {
+            loaded.url = step.text;
+            loaded.scripts.clear();
+            pending_.emplace_back(pageId, step.text);
+        }
+        return {};
+    }
+    }
+    return {};
+}
+
+void ScriptedPages::RunModalSession(NSWindow& window)
+{
+    const std::shared_ptr<NSWindow> keep = window.shared_from_this();
+    if (userDriver) {
+        userDriver(window);  // runs the pending pages between the user's steps
+    } else if (std::string problem = RunPending(); !problem.empty()) {
+        Platform::Record("page error: " + problem);
+    }
+    if (!window.isClosed()) {
+        Platform::Record("the user closes " + Window(window));
+        window.close();
+    }
+}
+
+void ScriptedPages::RevealInFileViewer(const std::string& path)
+{
+    Platform::Record("file viewer shows " + path);
+}
+
+void ScriptedPages::SleepFor(std::chrono::milliseconds duration)
+{
+    slept_ += duration;
+}
+
+}  // namespace DevHost
