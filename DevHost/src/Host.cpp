@@ -2,6 +2,7 @@
 #include "DevHost/Project.hpp"
 
 #include "CH.hpp"
+#include "CommandRunner.hpp"
 #include "DGHost.hpp"
 #include "GSPref.hpp"
 #include "RS.hpp"
@@ -86,6 +87,8 @@ Host::Host(Options options) : options_(std::move(options)), table_(MakeTable())
     }
     for (const char* sub : {"Documents", "Temp/Kordela", "Help"})
         fs::create_directories(fs::path(profile_) / sub);
+    fs::create_directories(ApplicationFolder());
+    Platform::SetProgramResolver([this](const std::string& program) { return ResolveProgram(program); });
     project_ = std::make_unique<Project>([this](const std::string& line) { Transcript(line); },
                                          (fs::path(profile_) / "Project").string());
     current = this;
@@ -100,6 +103,7 @@ Host::~Host()
     DGHost::DisposeAll();
     // The module stays mapped: objects it made may still be referenced by the frameworks.
     if (current == this) {
+        Platform::SetProgramResolver(nullptr);
         Platform::SetHostBackend(nullptr);
         GSPref::SetStoreFile("");
         current = nullptr;
@@ -200,9 +204,30 @@ std::string Host::SpecialFolder(API_SpecFolderID id) const
         return profile_ + "/Documents";
     if (id == 7 - shift)
         return profile_ + "/Temp/Kordela";
+    if (id == 8 - shift)
+        return ApplicationFolder();
     if (id == 12 - shift)
         return profile_ + "/Help";
     return {};
+}
+
+std::string Host::ApplicationFolder() const
+{
+    return profile_ + "/Applications/ArchiCAD " + std::to_string(Version);
+}
+
+// The system's disk-image tool and the host application itself are played by small
+// programs of ours that lie beside devhost and say what they were asked to do.
+std::string Host::ResolveProgram(const std::string& program) const
+{
+    const fs::path tools = fs::canonical("/proc/self/exe").parent_path();
+    if (program == "/usr/bin/hdiutil")
+        return (tools / "devhost-hdiutil").string();
+    const std::string suffix = "/Contents/MacOS/ArchiCAD";
+    if (program.rfind(ApplicationFolder() + "/", 0) == 0 && program.size() > suffix.size() &&
+        program.compare(program.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return (tools / "devhost-hostapp").string();
+    return program;
 }
 
 bool Host::TranscriptContains(const std::string& text) const

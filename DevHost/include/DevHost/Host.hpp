@@ -52,6 +52,9 @@ public:
 
     const std::string& ProfileFolder() const { return profile_; }
     std::string SpecialFolder(API_SpecFolderID id) const;
+    // Where the host application lies (its special folder): "<profile>/Applications/ArchiCAD NN".
+    std::string ApplicationFolder() const;
+    std::string ResolveProgram(const std::string& program) const;
     GSResModule AddOnResModule() const { return resModule_; }
 
     const std::vector<std::string>& TranscriptLines() const { return transcript_; }

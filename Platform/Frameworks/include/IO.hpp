@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace IO {
 
@@ -42,6 +43,8 @@ private:
     std::string path_;
 };
 
+// A folder of the file system, or a library container (".lcf"), which opens as a folder
+// of its own: a container is a zip archive of library parts.
 class Folder {
 public:
     enum NotFoundTreatment { Ignore = 0, Create = 1 };
@@ -51,6 +54,7 @@ public:
     // 0 when the folder exists (or was created) and can be used.
     GSErrCode GetStatus() const { return status_; }
     bool IsWriteable() const;
+    bool IsContainer() const { return container_; }
     const Location& GetLocation() const { return location_; }
 
     // Visits the folder's entries in name order; the visitor answers false to stop.
@@ -59,7 +63,36 @@ public:
 private:
     Location location_;
     GSErrCode status_;
+    bool container_ = false;
 };
+
+// Walks a folder tree (or a container's tree) depth first, in name order.
+class TreeEnumerator {
+public:
+    explicit TreeEnumerator(const Folder& folder) : root_(folder) {}
+    virtual ~TreeEnumerator() = default;
+
+    // Answers the folder's status; 0 when the walk ran.
+    GSErrCode Do();
+
+protected:
+    // Each answers whether the walk goes on.
+    virtual bool EntryFound(const Name& name, bool isFolder);
+    virtual bool FileFound(const Name&) { return true; }
+    virtual bool FolderFound(const Name&) { return true; }
+    virtual bool LinkFound(const Name&) { return true; }
+    virtual void FolderEntered(const Name&) {}
+    virtual void FolderExited(const Name&) {}
+
+private:
+    const Folder& root_;
+};
+
+// The entries of a library container: paths inside it ("Doors/Door.gsm"), folders excluded.
+std::vector<std::string> ListContainer(const Location& container);
+// One entry's bytes; false when the container or the entry cannot be read.
+bool ReadContainerEntry(const Location& container, const std::string& entry, std::string* bytes);
+bool IsContainerFile(const Location& location);
 
 class FileSystem {
 public:

@@ -63,6 +63,9 @@ Folder::Folder(const Location& location, int notFoundTreatment) : location_(loca
     const fs::path path(location.ToUTF8POSIXPath());
     if (path.empty()) {
         status_ = ErrCode::TargetNotFound;
+    } else if (IsContainerFile(location)) {
+        status_ = NoError;
+        container_ = true;
     } else if (fs::is_directory(path, ec)) {
         status_ = NoError;
     } else if (notFoundTreatment == Create && !fs::exists(path, ec)) {
@@ -74,7 +77,7 @@ Folder::Folder(const Location& location, int notFoundTreatment) : location_(loca
 
 bool Folder::IsWriteable() const
 {
-    return status_ == NoError && ::access(location_.ToUTF8POSIXPath().c_str(), W_OK) == 0;
+    return status_ == NoError && !container_ && ::access(location_.ToUTF8POSIXPath().c_str(), W_OK) == 0;
 }
 
 GSErrCode Folder::Enumerate(const std::function<bool(const Name&, bool)>& visitor) const
@@ -83,6 +86,16 @@ GSErrCode Folder::Enumerate(const std::function<bool(const Name&, bool)>& visito
         return status_;
     std::error_code ec;
     std::set<std::pair<std::string, bool>> entries;
+    if (container_) {
+        for (const auto& entry : ListContainer(location_)) {
+            const auto slash = entry.find('/');
+            entries.emplace(entry.substr(0, slash), slash != std::string::npos);
+        }
+        for (const auto& [name, isFolder] : entries)
+            if (!visitor(Name(name.c_str()), isFolder))
+                break;
+        return NoError;
+    }
     for (const auto& entry : fs::directory_iterator(location_.ToUTF8POSIXPath(), ec))
         entries.emplace(entry.path().filename().string(), entry.is_directory(ec));
     if (ec)
