@@ -16,7 +16,7 @@ constexpr int Opened = 42;
 std::shared_ptr<windowcontroller> myWinController;
 #endif
 
-std::string SiteHome()
+[[maybe_unused]] std::string SiteHome()
 {
     return Endpoints::Address(Endpoints::LegacyHttpScheme, Endpoints::SiteHost, "");
 }

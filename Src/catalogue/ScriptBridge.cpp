@@ -36,7 +36,7 @@ std::string DescribeForLog(const Platform::ScriptValue& value)
     return value.IsText() ? value.Text() : value.IsUndefined() ? "(null)" : value.ToScript();
 }
 
-Platform::ScriptValue Field(const NSDictionary& body, const char* key)
+[[maybe_unused]] Platform::ScriptValue Field(const NSDictionary& body, const char* key)
 {
     const auto it = body.find(key);
     return it != body.end() ? it->second : Platform::ScriptValue();
