@@ -2,6 +2,7 @@
 #include "LocalService.hpp"
 #include "ServiceRequest.hpp"
 #include "UrlToGuidHandler.hpp"
+#include "XmlAnswer.hpp"
 
 #include "GSPref.hpp"
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <regex>
 #include <set>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -228,4 +230,23 @@ TEST(RequestText, OrdinaryValuesGiveTheTemplateUnchanged)
               std::string("<Bim API='") + Key + "'><Object ProductId='" + ChairUrl + "' /></Bim>");
     EXPECT_EQ(FormatRequest("<Bim Application='ArchiCAD'></Bim>", {}), "<Bim Application='ArchiCAD'></Bim>");
     EXPECT_EQ(FormatRequest("<Kdpc CloudId='%s' /> 100%%", {"12"}), "<Kdpc CloudId='12' /> 100%");
+}
+
+TEST(XmlAnswer, AnswerCutAnywhereIsReadWithoutOverrun)
+{
+    const std::string answer = "<?xml version='1.0' encoding='UTF-8'?><Bim><Objects><Object ProductId='u'>"
+                               "<ProductGuid>G</ProductGuid><!-- note --></Object></Objects></Bim>";
+    const std::string path = (fs::temp_directory_path() / ("xml-cut-" + std::to_string(::getpid()))).string();
+    for (size_t cut = 0; cut <= answer.size(); ++cut) {
+        std::ofstream(path, std::ios::trunc) << answer.substr(0, cut) << std::string(cut % 3 == 0 ? 5000 : 0, '<');
+        XmlAnswer reader(path.c_str());
+        int nodes = 0;
+        while (reader.read() && nodes < 100000)
+            ++nodes;
+        EXPECT_LT(nodes, 100000) << cut;
+    }
+    fs::remove(path);
+    XmlAnswer missing("/nonexistent/answer");
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_FALSE(missing.read());
 }
