@@ -241,3 +241,223 @@ TEST_F(BrowserFixture, DownloadMessageFillsBothBuffersOrNeitherAndAlwaysCloses)
     }
 }
 #endif
+
+namespace {
+
+void WritePng(const std::string& path, bool truncated)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = 4;
+    image.height = 3;
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image), 0x7F);
+    ASSERT_NE(png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr), 0);
+    if (truncated)
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+}
+
+}  // namespace
+
+TEST_F(BrowserFixture, ConvertIconDecodesAPngAndGivesNullForABrokenOrMissingFile)
+{
+    const std::string folder = host->ProfileFolder();
+    WritePng(folder + "/good.png", false);
+    WritePng(folder + "/broken.png", true);
+    FooWrapper fr;
+    struct Case {
+        mutable std::string file;
+        bool image;
+    };
+    for (const Case& c : {Case {folder + "/good.png", true}, Case {folder + "/broken.png", false},
+                          Case {folder + "/missing.png", false}}) {
+        std::unique_ptr<const NSImage> image(static_cast<const NSImage*>(fr.convertIcon(c.file.data(), nullptr)));
+        EXPECT_EQ(image != nullptr, c.image) << c.file;
+        if (image) {
+            EXPECT_EQ(image->size().width, 4);
+        }
+    }
+}
+
+TEST_F(BrowserFixture, OpenfolderShowsThePathInTheFileViewer)
+{
+    FooWrapper fr;
+    std::string path = "/tmp/Kordela-ArchiCAD21.dmg";
+    fr.openfolder(path.data());
+    EXPECT_TRUE(host->TranscriptContains("file viewer shows /tmp/Kordela-ArchiCAD21.dmg"));
+}
+
+TEST_F(BrowserFixture, AutoClosePollEndsAtTheFirstLogoutOrAfterTwentyTries)
+{
+    struct Case {
+        const char* body;
+        long seconds;
+    };
+    for (const Case& c : {Case {"<a>Logout</a>", 1}, Case {"<a>Login</a>", 20}}) {
+        const auto before = pages.Slept();
+        const std::string path = std::string("/Account/AutoLogOn/") + (c.seconds == 1 ? "in" : "out");
+        pages.SetBody(path, c.body);
+        std::string url = Page(path);
+        FooWrapper fr;
+        fr.login(url.data());  // returns only when the window has closed
+        EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(pages.Slept() - before).count(), c.seconds);
+        EXPECT_EQ(pages.FrontWindow(), nullptr);
+    }
+    EXPECT_EQ(CountLines("the user closes window"), 0u);  // the poll closed them, not the user
+}
+
+TEST_F(BrowserFixture, LegacyWindowFollowsLinksButOpensNoNewWindow)
+{
+    pages.AddStep("/ifc", {Kind::Link, Page("/ifc/next"), {}});
+    pages.AddStep("/ifc/next", {Kind::NewWindow, Page("/elsewhere"), {}});
+    pages.AddStep("/ifc/next", {Kind::Close, {}, {}});
+    FooWrapper fr;
+    fr.bar(Page("/ifc").c_str());
+    EXPECT_TRUE(host->TranscriptContains("follows a link: " + Page("/ifc/next") + " (allowed)"));
+#if KORDELA_HOST_VERSION != 18
+    EXPECT_TRUE(host->TranscriptContains("asks for a new window: " + Page("/elsewhere") + " (ignored)"));
+#endif
+    EXPECT_EQ(pageProblem, "");
+}
+
+TEST_F(BrowserFixture, LegacyScriptObjectOffersOnlyItsScriptNames)
+{
+    struct Case {
+        const char* function;
+        std::vector<std::string> args;
+        const char* answer;  // what the page gets, null when the call fails
+    };
+    const std::vector<Case> cases {{"ExtAddKDPC", {"7"}, "-1"},
+                                   {"ExtLinkKDPC", {"\"9\""}, "-1"},
+                                   {"ExtUnlinkKDPC", {"-3"}, "-1"},
+                                   {"getUpdateInfo", {}, nullptr},
+                                   {"addKdpc", {"7"}, nullptr},
+                                   {"ExtUpdateProducts", {"\"a;b\""}, "42"}};
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string path = "/legacy" + std::to_string(++n);
+        pages.AddStep(path, {Kind::Call, c.function, c.args});
+        if (c.answer != nullptr)
+            pages.AddStep(path, {Kind::Expect, c.answer, {}});
+        FooWrapper fr;
+        fr.bar(Page(path).c_str(), 55);
+        EXPECT_EQ(pageProblem.empty() ? "" : pageProblem, "") << c.function;
+    }
+    EXPECT_TRUE(host->TranscriptContains("window.external.getUpdateInfo is not a function"));
+    EXPECT_TRUE(host->TranscriptContains("window.external.addKdpc is not a function"));
+    EXPECT_TRUE(host->TranscriptContains("log: object update: not available yet"));
+}
+
+#if KORDELA_HOST_VERSION != 18
+TEST_F(BrowserFixture, EveryBridgeMessageGetsItsAnswer)
+{
+    struct Case {
+        std::string body;
+        const char* awaited;  // the page function that answers, null for none
+        const char* received;
+        const char* logged;
+    };
+    const std::vector<Case> cases {
+        {R"({"functionName":"addKDPC","kdpcId":7})", "AddKDPC_callback", "7, 4294967295", "log: JavaScript: 7"},
+        {R"({"functionName":"linkKDPC","kdpcId":"12"})", "LinkKDPC_callback", "12, 4294967295", "log: JavaScript: 12"},
+        {R"({"functionName":"unlinkKDPC","kdpcId":-3})", "UnlinkKDPC_callback", "4294967293, 4294967295",
+         "log: JavaScript: -3"},
+        {R"({"functionName":"addKDPC","kdpcId":4294967303})", "AddKDPC_callback", "7, 4294967295", nullptr},
+        {R"({"functionName":"productUpdateGetInfo"})", nullptr, nullptr, "log: object update information: not available yet"},
+        {R"({"functionName":"productUpdateResultGetInfo"})", nullptr, nullptr, "log: object update result: not available yet"},
+        {R"({"functionName":"kdpcUpdateGetInfo"})", nullptr, nullptr, "log: property-cloud update information: not available yet"},
+        {R"({"functionName":"kdpcUpdateResultGetInfo"})", nullptr, nullptr, "log: property-cloud update result: not available yet"},
+        {R"({"functionName":"noSuchCall"})", nullptr, nullptr, nullptr},
+        {R"({"url1":"x"})", nullptr, nullptr, nullptr},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string path = "/bridge" + std::to_string(++n);
+        pages.AddStep(path, {Kind::Post, c.body, {}});
+        if (c.awaited != nullptr) {
+            pages.AddStep(path, {Kind::Await, c.awaited, {}});
+            pages.AddStep(path, {Kind::Expect, c.received, {}});
+        }
+        User([] { DGHost::CloseBox(BrowserDialogId); });
+        RunBrowserDialog(Page(path).c_str(), false, 0);
+        EXPECT_EQ(pageProblem, "") << c.body;
+        if (c.logged != nullptr) {
+            EXPECT_TRUE(host->TranscriptContains(c.logged)) << c.logged;
+        }
+        userActions.clear();
+    }
+    // Messages that answer nothing evaluate nothing.
+    EXPECT_EQ(CountLines("evaluates FakePost("), 0u);
+    EXPECT_EQ(CountLines(" evaluates "), 4u);
+}
+
+TEST_F(BrowserFixture, UpdateAndProgressMessagesCloseTheWindow)
+{
+    int n = 0;
+    for (const char* body : {R"({"functionName":"productUpdateDoUpdate","items":"a"})",
+                             R"({"functionName":"kdpcUpdateDoUpdate","items":"b"})",
+                             R"({"functionName":"downloadProgress"})"}) {
+        const std::string path = "/closing" + std::to_string(++n);
+        pages.AddStep(path, {Kind::Post, body, {}});
+        RunBrowserDialog(Page(path).c_str(), false, 0);
+        EXPECT_FALSE(DGHost::IsOpen(BrowserDialogId)) << body;
+        EXPECT_EQ(pageProblem, "");
+    }
+    EXPECT_EQ(CountLines("dialog 32590 window closed"), 3u);
+}
+
+TEST_F(BrowserFixture, SecondEmbeddedWindowReplacesTheFirstForLoading)
+{
+    const auto open = [](short id) {
+        const GSResModule module = ACAPI_GetOwnResModule();
+#if KORDELA_HOST_VERSION >= 18
+        return DGModelessInit(module, id, module, nullptr, 0, 0);
+#else
+        (void)module;
+        return DGModelessInit(id, nullptr, 0, 0);
+#endif
+    };
+    ASSERT_EQ(open(32604), 32604);
+    ASSERT_EQ(open(32591), 32591);
+    NSWindow* first = DGGetDialogWindow(32604);
+    NSWindow* second = DGGetDialogWindow(32591);
+    FooWrapper fr;
+    fr.bar(first, Page("/first").c_str(), nullptr, nullptr, 0);
+    fr.bar(second, nullptr, nullptr, nullptr, 3);
+    fr.loadRequest(Page("/loaded").c_str());
+    fr.reloadRequest();
+    EXPECT_EQ(first->styleMask() & NSWindowStyleMaskClosable, NSWindowStyleMaskClosable);
+    // Only the second window's view loads; with a null address there is nothing to reload.
+    auto pageOf = [](NSWindow* window) {
+        const auto& views = window->contentView()->subviews();
+        return views.empty() ? -1 : dynamic_cast<WKWebView&>(*views.back()).PageId();
+    };
+    EXPECT_EQ(CountLines("page " + std::to_string(pageOf(first)) + " loads"), 0u);
+    EXPECT_EQ(CountLines("page " + std::to_string(pageOf(second)) + " loads " + Page("/loaded")), 1u);
+    EXPECT_EQ(CountLines(" loads "), 2u);  // the reload of the second, empty, address
+}
+#else
+TEST_F(BrowserFixture, Host18OpensBrowserPagesInItsOwnModalWindow)
+{
+    pages.AddStep("/CadApplication/Pick", {Kind::Call, "Execute", {"\"http://x/a.gsm\"", "\"a.gsm\""}});
+    const PageDownload download = RunBrowserDialog(Page("/CadApplication/Pick").c_str(), true, 0);
+    EXPECT_EQ(pageProblem, "");
+    EXPECT_FALSE(host->TranscriptContains("dialog 32590 opened"));
+    EXPECT_TRUE(host->TranscriptContains("(legacy) loads"));
+    EXPECT_EQ(download.fileUrl, "http://x/a.gsm");
+    EXPECT_EQ(download.fileName, "a.gsm");
+}
+
+TEST_F(BrowserFixture, Host18HandsEachUpdatePageOnlyItsOwnText)
+{
+    for (const char* path : {"/CadApplication/ProductUpdate", "/CadApplication/ProductUpdateResult",
+                             "/CadApplication/KdpcUpdate", "/CadApplication/KDPCUpdateResult"}) {
+        FooWrapper fr;
+        fr.bar(Page(path).c_str());
+    }
+    EXPECT_EQ(CountLines("log: object update information: not available yet"), 1u);
+    EXPECT_EQ(CountLines("log: object update result: not available yet"), 1u);
+    EXPECT_EQ(CountLines("log: property-cloud update information: not available yet"), 1u);
+    EXPECT_EQ(CountLines("log: property-cloud update result: not available yet"), 1u);
+}
+#endif
