@@ -3,6 +3,7 @@
 #include "APIKey.hpp"
 #include "BrowserDialog.hpp"
 #include "FooWrapper.hpp"
+#include "HostServices.hpp"
 #include "ScriptText.hpp"
 #include "StaticAddOnFixture.hpp"
 
@@ -414,6 +415,7 @@ TEST_F(BrowserFixture, SecondEmbeddedWindowReplacesTheFirstForLoading)
         return DGModelessInit(module, id, module, nullptr, 0, 0);
 #else
         (void)module;
+        OwnResModuleScope scope;
         return DGModelessInit(id, nullptr, 0, 0);
 #endif
     };
