@@ -175,6 +175,26 @@ TEST_F(BrowserFixture, SettingsFolderChoiceIsStoredOnlyByOk)
     EXPECT_EQ(Setting("APIKey"), GoodKey);
 }
 
+TEST_F(BrowserFixture, SettingsPagesUseTheSchemeOfTheHostVersion)
+{
+    StoreSetting("APIKey", GoodKey);
+    User([] { DGHost::ClickItem(SettingsId, 9); });
+#if KORDELA_HOST_VERSION != 18
+    User([] { DGHost::CloseBox(BrowserDialogId); });
+#endif
+    User([] { DGHost::ClickItem(SettingsId, 7); });
+#if KORDELA_HOST_VERSION != 18
+    User([] { DGHost::CloseBox(BrowserDialogId); });
+#endif
+    User([] { DGHost::ClickItem(SettingsId, 2); });
+    OpenUserSettings();
+    const std::string scheme = KORDELA_HOST_VERSION == 19 || KORDELA_HOST_VERSION == 20 ? "http://" : "https://";
+    EXPECT_EQ(CountLines(" loads " + scheme + Endpoints::SiteHost + "/Account/UserPreference"), 1u);
+    EXPECT_EQ(CountLines(" loads " + scheme + Endpoints::SiteHost), 2u);
+    EXPECT_EQ(CountLines("(legacy) loads"), KORDELA_HOST_VERSION == 18 ? 2u : 0u);
+    EXPECT_FALSE(DGHost::IsOpen(SettingsId));
+}
+
 TEST_F(BrowserFixture, PaletteOpensTheSettingsOnceWhenTheKeyIsMalformed)
 {
     User([] { DGHost::ClickItem(SettingsId, 2); });
