@@ -42,6 +42,14 @@ std::string DescribeForLog(const Platform::ScriptValue& value)
     return it != body.end() ? it->second : Platform::ScriptValue();
 }
 
+// Built in place: a moved-in temporary trips a false uninitialised-use warning of the compiler.
+std::optional<Platform::ScriptValue> ScriptNumber(int number)
+{
+    std::optional<Platform::ScriptValue> value;
+    value.emplace(static_cast<double>(number));
+    return value;
+}
+
 int CloudId(const Platform::ScriptValue& value)
 {
     // The page's id is taken as a 32-bit integer: its low 32 bits.
@@ -238,7 +246,8 @@ std::vector<std::string> windowcontroller::ExportedSelectors() const
 std::optional<Platform::ScriptValue> windowcontroller::InvokeSelector(const std::string& selector,
                                                                       const std::vector<Platform::ScriptValue>& args)
 {
-    auto arg = [&](size_t i) { return i < args.size() ? args[i] : Platform::ScriptValue(); };
+    static const Platform::ScriptValue missing;
+    auto arg = [&](size_t i) -> const Platform::ScriptValue& { return i < args.size() ? args[i] : missing; };
     // Script numbers reach an int parameter converted, as the bridge converts them.
     auto intArg = [&](size_t i) { return CloudId(arg(i)); };
     if (selector == "getDownloadInfo:andMore:") {
@@ -246,15 +255,15 @@ std::optional<Platform::ScriptValue> windowcontroller::InvokeSelector(const std:
         return std::nullopt;
     }
     if (selector == "addKdpc:")
-        return Platform::ScriptValue(addKdpc(intArg(0)));
+        return ScriptNumber(addKdpc(intArg(0)));
     if (selector == "linkKdpc:")
-        return Platform::ScriptValue(linkKdpc(intArg(0)));
+        return ScriptNumber(linkKdpc(intArg(0)));
     if (selector == "unlinkKdpc:")
-        return Platform::ScriptValue(unlinkKdpc(intArg(0)));
+        return ScriptNumber(unlinkKdpc(intArg(0)));
     if (selector == "updateProducts:")
-        return Platform::ScriptValue(updateProducts(arg(0).Text()));
+        return ScriptNumber(updateProducts(arg(0).Text()));
     if (selector == "updateKDPC:")
-        return Platform::ScriptValue(updateKDPC(arg(0).Text()));
+        return ScriptNumber(updateKDPC(arg(0).Text()));
     return std::nullopt;
 }
 
