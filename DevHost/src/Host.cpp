@@ -29,25 +29,45 @@ std::string Hex(int32_t value)
     return text;
 }
 
+// Calls the running host; a call that arrives when no host runs (after its shut-down) fails.
+template <class F>
+GSErrCode OnHost(F call)
+{
+    Host* host = Host::Current();
+    return host != nullptr ? call(*host) : ErrCode::General;
+}
+
 // The table's entries forward to the one running host.
 API_HostTable MakeTable()
 {
     API_HostTable table {};
-    table.RegisterMenu = [](short a, short b, int32_t c, int32_t d) { return Host::Current()->RegisterMenu(a, b, c, d); };
-    table.InstallMenuHandler = [](short a, APIMenuCommandProc* b) { return Host::Current()->InstallMenuHandler(a, b); };
+    table.RegisterMenu = [](short a, short b, int32_t c, int32_t d) {
+        return OnHost([&](Host& h) { return h.RegisterMenu(a, b, c, d); });
+    };
+    table.InstallMenuHandler = [](short a, APIMenuCommandProc* b) {
+        return OnHost([&](Host& h) { return h.InstallMenuHandler(a, b); });
+    };
     table.CatchProjectEvent = [](int32_t a, APIProjectEventHandlerProc* b) {
-        return Host::Current()->CatchProjectEvent(a, b);
+        return OnHost([&](Host& h) { return h.CatchProjectEvent(a, b); });
     };
-    table.Environment = [](int32_t a, void* b, void* c, void* d) { return Host::Current()->Environment(a, b, c, d); };
+    table.Environment = [](int32_t a, void* b, void* c, void* d) {
+        return OnHost([&](Host& h) { return h.Environment(a, b, c, d); });
+    };
     table.Goodies = [](int32_t a, void* b, void* c, void* d, void* e) {
-        return Host::Current()->Goodies(a, b, c, d, e);
+        return OnHost([&](Host& h) { return h.Goodies(a, b, c, d, e); });
     };
-    table.WriteReport = [](const char* a, bool b) { return Host::Current()->WriteReport(a, b); };
-    table.GetLocStr = [](char* a, size_t b, short c, short d) { return Host::Current()->GetLocStr(a, b, c, d); };
-    table.UnregisterModelessWindow = [](int32_t a) { return Host::Current()->UnregisterModelessWindow(a); };
+    table.WriteReport = [](const char* a, bool b) { return OnHost([&](Host& h) { return h.WriteReport(a, b); }); };
+    table.GetLocStr = [](char* a, size_t b, short c, short d) {
+        return OnHost([&](Host& h) { return h.GetLocStr(a, b, c, d); });
+    };
+    table.UnregisterModelessWindow = [](int32_t a) {
+        return OnHost([&](Host& h) { return h.UnregisterModelessWindow(a); });
+    };
     table.GetOwnResModule = [](GSResModule* module) {
-        *module = Host::Current()->AddOnResModule();
-        return *module != 0 ? NoError : ErrCode::General;
+        return OnHost([&](Host& h) {
+            *module = h.AddOnResModule();
+            return *module != 0 ? NoError : ErrCode::General;
+        });
     };
     Project::FillTable(table, [] () -> Project& { return Host::Current()->GetProject(); });
     return table;
