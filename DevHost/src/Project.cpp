@@ -157,12 +157,10 @@ json ParametersToJson(const std::vector<Parameter>& params)
     return list;
 }
 
-LibraryPartData ReadPartFile(const std::string& file)
+// `file` is where the part lies: a path, or a container's path followed by the entry's.
+LibraryPartData ReadPartText(const std::string& text, const std::string& file)
 {
-    std::ifstream in(file);
-    if (!in)
-        throw std::runtime_error("cannot read " + file);
-    const json j = json::parse(in);
+    const json j = json::parse(text);
     if (j.value("format", std::string()) != PartFormat)
         throw std::runtime_error(file + " is not a library part of this host");
     LibraryPartData part;
@@ -171,6 +169,11 @@ LibraryPartData ReadPartFile(const std::string& file)
     part.ownUnID = j.at("ownUnID").get<std::string>();
     part.parents = j.value("parents", std::vector<std::string>());
     part.file = file;
+    // Macros and other helper parts say so; every part of a placing type is placeable.
+    const bool placingType = part.typeID == APILib_WindowID || part.typeID == APILib_DoorID ||
+                             part.typeID == APILib_ObjectID || part.typeID == APILib_LampID ||
+                             part.typeID == APILib_SkylightID;
+    part.placeable = j.value("placeable", placingType);
     if (j.contains("details")) {
         part.details.a = j["details"].value("a", 0.0);
         part.details.b = j["details"].value("b", 0.0);
@@ -178,6 +181,41 @@ LibraryPartData ReadPartFile(const std::string& file)
     }
     part.params = ParametersFromJson(j.value("parameters", json::array()));
     return part;
+}
+
+LibraryPartData ReadPartFile(const std::string& file)
+{
+    std::ifstream in(file);
+    if (!in)
+        throw std::runtime_error("cannot read " + file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadPartText(text, file);
+}
+
+bool IsContainerName(const fs::path& path)
+{
+    return path.extension() == ".lcf";
+}
+
+// The parts a library container holds, in entry order; entries that are no parts of this
+// host are skipped with a note.
+std::vector<LibraryPartData> ReadContainer(const std::string& container, const Project::Log& log)
+{
+    std::vector<LibraryPartData> parts;
+    const IO::Location location(container);
+    for (const auto& entry : IO::ListContainer(location)) {
+        if (fs::path(entry).extension() != ".gsm")
+            continue;
+        std::string bytes;
+        try {
+            if (!IO::ReadContainerEntry(location, entry, &bytes))
+                throw std::runtime_error("cannot read the entry");
+            parts.push_back(ReadPartText(bytes, container + "/" + entry));
+        } catch (const std::exception& e) {
+            log(std::string("library: skipped ") + fs::path(container).filename().string() + "/" + entry + ": " + e.what());
+        }
+    }
+    return parts;
 }
 
 void WritePartFile(const LibraryPartData& part)
@@ -392,10 +430,15 @@ void Project::LoadLibraries()
             continue;
         std::vector<std::string> files;
         for (const auto& entry : fs::recursive_directory_iterator(library.folder, ec))
-            if (entry.is_regular_file() && entry.path().extension() == ".gsm")
+            if (entry.is_regular_file() && (entry.path().extension() == ".gsm" || IsContainerName(entry.path())))
                 files.push_back(entry.path().string());
         std::sort(files.begin(), files.end());
         for (const auto& f : files) {
+            if (IsContainerName(f)) {
+                for (auto& part : ReadContainer(f, log_))
+                    loaded.push_back(std::move(part));
+                continue;
+            }
             try {
                 loaded.push_back(ReadPartFile(f));
             } catch (const std::exception& e) {
@@ -568,6 +611,9 @@ GSErrCode Project::LibPartGet(API_LibPart* libPart) const
     libPart->typeID = part->typeID;
     PutText(libPart->docu_UName, GS::UTF8ToUTF16(part->name));
     CHTruncate(part->ownUnID.c_str(), libPart->ownUnID, sizeof libPart->ownUnID);
+    PutText(libPart->file_UName, GS::UTF8ToUTF16(fs::path(part->file).filename().string()));
+    libPart->isPlaceable = part->placeable;
+    libPart->isMacro = !part->placeable;
     if (!part->parents.empty())
         CHTruncate(part->parents.front().c_str(), libPart->parentUnID, sizeof libPart->parentUnID);
     libPart->location = location;
@@ -591,7 +637,7 @@ GSErrCode Project::LibPartGetParams(int32_t libInd, double* a, double* b, int32_
     return NoError;
 }
 
-GSErrCode Project::LibPartSearch(API_LibPart* libPart) const
+GSErrCode Project::LibPartSearch(API_LibPart* libPart, bool wideSearch) const
 {
     if (libPart == nullptr)
         return ErrCode::General;
@@ -600,6 +646,13 @@ GSErrCode Project::LibPartSearch(API_LibPart* libPart) const
         const std::string name = GS::UTF16ToUTF8(GetText(libPart->docu_UName));
         for (const auto& p : parts_)
             if (!name.empty() && p.name == name)
+                found = &p;
+    }
+    if (found == nullptr && wideSearch) {
+        // The first loaded part of that file name, wherever it lies.
+        const std::string fileName = GS::UTF16ToUTF8(GetText(libPart->file_UName));
+        for (const auto& p : parts_)
+            if (found == nullptr && !fileName.empty() && fs::path(p.file).filename().string() == fileName)
                 found = &p;
     }
     if (found == nullptr)
@@ -614,11 +667,27 @@ GSErrCode Project::LibPartRegister(API_LibPart* libPart)
         return ErrCode::General;
     const std::string file = libPart->location->ToUTF8POSIXPath();
     for (const auto& p : parts_)
-        if (p.file == file) {
+        if (p.file == file || (IsContainerName(file) && p.file.rfind(file + "/", 0) == 0)) {
             libPart->index = p.index;
             return LibPartGet(libPart);
         }
     try {
+        if (IsContainerName(file)) {
+            // A container registers every part it holds; the record gets the first of them.
+            std::vector<LibraryPartData> held = ReadContainer(file, log_);
+            if (held.empty())
+                throw std::runtime_error(fs::path(file).filename().string() + " holds no library part of this host");
+            int32_t first = 0;
+            for (auto& part : held) {
+                part.index = static_cast<int32_t>(parts_.size() + 1);
+                first = first == 0 ? part.index : first;
+                log_("library part registered: " + std::to_string(part.index) + " \"" + part.name + "\" from " +
+                     fs::path(file).filename().string());
+                parts_.push_back(std::move(part));
+            }
+            libPart->index = first;
+            return LibPartGet(libPart);
+        }
         LibraryPartData part = ReadPartFile(file);
         part.index = static_cast<int32_t>(parts_.size() + 1);
         parts_.push_back(part);
@@ -925,7 +994,7 @@ void Project::FillTable(API_HostTable& table, const std::function<Project&()>& c
     table.LibPartGetParams = [](int32_t i, double* a, double* b, int32_t* n, API_AddParType*** h) {
         return project().LibPartGetParams(i, a, b, n, h);
     };
-    table.LibPartSearch = [](API_LibPart* p, bool) { return project().LibPartSearch(p); };
+    table.LibPartSearch = [](API_LibPart* p, bool, bool wide) { return project().LibPartSearch(p, wide); };
     table.LibPartRegister = [](API_LibPart* p) { return project().LibPartRegister(p); };
     table.LibPartGetDetails = [](int32_t i, API_LibPartDetails* d) { return project().LibPartGetDetails(i, d); };
     table.LibPartGetSectParamDef = [](const API_LibPart* p, API_AddParType** h, double* a, double* b, GSHandle* s) {

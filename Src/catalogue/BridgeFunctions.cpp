@@ -1,8 +1,10 @@
 #include "BridgeFunctions.hpp"
 
+#include "DownloadManager.hpp"
+
 #include "Foundation.hpp"
 
-// The managers behind these calls come with the download, object-update and property-cloud
+// The managers behind the object-update and property-cloud calls come with those
 // features; until then each call says so and answers a failure, never a made-up success.
 namespace {
 void NotAvailableYet(const char* operation)
@@ -67,12 +69,11 @@ long UpdateKDPC(char*)
 
 long DownloadProgress()
 {
-    NotAvailableYet("download progress");
-    return -1;
+    return DownloadManager::getInstance().Continue();
 }
 
 long DownloadCancel()
 {
-    NotAvailableYet("download cancel");
+    DownloadManager::getInstance().Cancel();
     return 0;
 }

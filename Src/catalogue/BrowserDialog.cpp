@@ -53,13 +53,7 @@ short AnswerBrowserDialog(short message, short dialogId, short item)
 
 long RunBrowserDialogWith(DGDialCallBack callback, long long userData)
 {
-#if KORDELA_HOST_VERSION >= 18
-    const GSResModule module = ACAPI_GetOwnResModule();
-    return DGModalDialog(module, BrowserDialogId, module, callback, userData);
-#else
-    OwnResModuleScope scope;
-    return DGModalDialog(BrowserDialogId, callback, userData);
-#endif
+    return RunOwnModalDialog(BrowserDialogId, callback, userData);
 }
 
 short YosemiteBrowser_Handler(short message, short dialogId, short item, long long userData, long long)
@@ -84,6 +78,17 @@ short ProgressWebViewTest_Handler(short message, short dialogId, short item, lon
     return 0;
 }
 #endif
+
+long RunOwnModalDialog(short dialogId, DGDialCallBack callback, long long userData)
+{
+#if KORDELA_HOST_VERSION >= 18
+    const GSResModule module = ACAPI_GetOwnResModule();
+    return DGModalDialog(module, dialogId, module, callback, userData);
+#else
+    OwnResModuleScope scope;
+    return DGModalDialog(dialogId, callback, userData);
+#endif
+}
 
 std::unique_ptr<char[]> UrlGenerator(const char* pageAddress)
 {

@@ -36,6 +36,9 @@ short AnswerBrowserDialog(short message, short dialogId, short item);
 long RunBrowserDialogWith(DGDialCallBack callback, long long userData);
 #endif
 
+// Runs one of the add-on's modal dialogs with its resources, as the host version wants them.
+long RunOwnModalDialog(short dialogId, DGDialCallBack callback, long long userData);
+
 // `pageAddress` wrapped into the catalogue site's auto-logon address; null (after an alert)
 // when the transfer library cannot start. The page address goes in as it stands.
 std::unique_ptr<char[]> UrlGenerator(const char* pageAddress);

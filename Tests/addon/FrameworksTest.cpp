@@ -102,7 +102,7 @@ TEST(Frameworks, FileSystemReportsExistingFoldersAndNeverOverwritesOnCopy)
     std::ofstream((root / "a.gsm").string()) << "one";
     std::ofstream((root / "f" / "a.gsm").string()) << "two";
     EXPECT_EQ(IO::fileSystem.Copy(IO::Location((root / "a.gsm").string()), IO::Location((root / "f" / "a.gsm").string())),
-              ErrCode::FileExists);
+              ErrCode::TargetExists);
     std::ifstream in((root / "f" / "a.gsm").string());
     std::string content;
     in >> content;

@@ -31,7 +31,8 @@ struct LibraryPartData {
     std::string name;
     std::string ownUnID;
     std::vector<std::string> parents;
-    std::string file;
+    std::string file;  // inside a container: the container's path, "/", the entry
+    bool placeable = true;
     API_LibPartDetails details;
     std::vector<Parameter> params;
 };
@@ -76,7 +77,7 @@ public:
     GSErrCode LibPartGetNum(int32_t* count) const;
     GSErrCode LibPartGet(API_LibPart* libPart) const;
     GSErrCode LibPartGetParams(int32_t libInd, double* a, double* b, int32_t* count, API_AddParType*** params) const;
-    GSErrCode LibPartSearch(API_LibPart* libPart) const;
+    GSErrCode LibPartSearch(API_LibPart* libPart, bool wideSearch = false) const;
     GSErrCode LibPartRegister(API_LibPart* libPart);
     GSErrCode LibPartGetDetails(int32_t libInd, API_LibPartDetails* details) const;
     GSErrCode LibPartGetSectParamDef(const API_LibPart* libPart, API_AddParType** params, double* a, double* b,

@@ -207,6 +207,11 @@ struct API_LibPart {
     char16_t docu_UName[API_UniLongNameLen] = {};
     char ownUnID[API_UniqueIDLen] = {};
     char parentUnID[API_UniqueIDLen] = {};
+    char16_t file_UName[API_UniLongNameLen] = {};  // the part's file name, without its folders
+    bool missingDef = false;   // the part's file is gone
+    bool isTemplate = false;   // a template, not a part of its own
+    bool isMacro = false;      // called by other parts, never placed by itself
+    bool isPlaceable = false;  // a tool can place it
     // Not owned: when set, ACAPI_LibPart_Get fills it and ACAPI_LibPart_Register reads it.
     IO::Location* location = nullptr;
 };
@@ -271,7 +276,8 @@ struct API_HostTable {
     GSErrCode (*LibPartGetNum)(int32_t* count);
     GSErrCode (*LibPartGet)(API_LibPart* libPart);
     GSErrCode (*LibPartGetParams)(int32_t libInd, double* a, double* b, int32_t* addParNum, API_AddParType*** addPars);
-    GSErrCode (*LibPartSearch)(API_LibPart* libPart, bool warnings);
+    // With `wideSearch`, a record that carries only a file name finds the loaded part of that file.
+    GSErrCode (*LibPartSearch)(API_LibPart* libPart, bool warnings, bool wideSearch);
     GSErrCode (*LibPartRegister)(API_LibPart* libPart);
     GSErrCode (*LibPartGetDetails)(int32_t libInd, API_LibPartDetails* details);
     GSErrCode (*LibPartGetSectParamDef)(const API_LibPart* libPart, API_AddParType** addPars, double* a, double* b,
@@ -355,7 +361,7 @@ GSResModule ACAPI_GetOwnResModule();
 GSErrCode ACAPI_LibPart_GetNum(int32_t* count);
 GSErrCode ACAPI_LibPart_Get(API_LibPart* libPart);
 GSErrCode ACAPI_LibPart_GetParams(int32_t libInd, double* a, double* b, int32_t* addParNum, API_AddParType*** addPars);
-GSErrCode ACAPI_LibPart_Search(API_LibPart* libPart, bool warnings);
+GSErrCode ACAPI_LibPart_Search(API_LibPart* libPart, bool warnings, bool wideSearch = false);
 GSErrCode ACAPI_LibPart_Register(API_LibPart* libPart);
 GSErrCode ACAPI_LibPart_GetDetails(int32_t libInd, API_LibPartDetails* details);
 GSErrCode ACAPI_LibPart_GetSect_ParamDef(const API_LibPart* libPart, API_AddParType** addPars, double* a, double* b,

@@ -160,9 +160,9 @@ GSErrCode ACAPI_LibPart_GetParams(int32_t libInd, double* a, double* b, int32_t*
     return CallHost<&API_HostTable::LibPartGetParams>(libInd, a, b, addParNum, addPars);
 }
 
-GSErrCode ACAPI_LibPart_Search(API_LibPart* libPart, bool warnings)
+GSErrCode ACAPI_LibPart_Search(API_LibPart* libPart, bool warnings, bool wideSearch)
 {
-    return CallHost<&API_HostTable::LibPartSearch>(libPart, warnings);
+    return CallHost<&API_HostTable::LibPartSearch>(libPart, warnings, wideSearch);
 }
 
 GSErrCode ACAPI_LibPart_Register(API_LibPart* libPart)

@@ -35,6 +35,8 @@ constexpr GSErrCode NotFound = static_cast<GSErrCode>(0x8106038Bu);
 // File system
 constexpr GSErrCode FolderExists = static_cast<GSErrCode>(0x81010206u);
 constexpr GSErrCode FileExists = static_cast<GSErrCode>(0x81010205u);
+// A copy whose target is there already; the host reports it under the folder code.
+constexpr GSErrCode TargetExists = static_cast<GSErrCode>(0x81010206u);
 constexpr GSErrCode AccessDenied = static_cast<GSErrCode>(0x81010203u);
 constexpr GSErrCode TargetNotFound = static_cast<GSErrCode>(0x81010202u);
 constexpr GSErrCode FileSystemError = static_cast<GSErrCode>(0x81010201u);

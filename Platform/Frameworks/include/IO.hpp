@@ -102,7 +102,7 @@ public:
     // 0 when made, ErrCode::FolderExists when it was there already.
     GSErrCode CreateFolder(const Location& location, int accessDeniedTreatment = FailOnAccessDenied) const;
     GSErrCode Delete(const Location& location, int dataSafety = 0, int accessDeniedTreatment = FailOnAccessDenied) const;
-    // ErrCode::FileExists when the target exists; the target is never overwritten.
+    // ErrCode::TargetExists when the target exists; the target is never overwritten.
     GSErrCode Copy(const Location& source, const Location& target) const;
     ItemType GetItemType(const Location& location) const;
 };

@@ -141,7 +141,7 @@ GSErrCode FileSystem::Copy(const Location& source, const Location& target) const
     if (!fs::exists(from, ec))
         return ErrCode::TargetNotFound;
     if (fs::exists(fs::symlink_status(to, ec)))
-        return ErrCode::FileExists;
+        return ErrCode::TargetExists;
     fs::copy(from, to, fs::copy_options::recursive, ec);
     if (ec)
         return ec == std::errc::permission_denied ? ErrCode::AccessDenied : ErrCode::FileSystemError;

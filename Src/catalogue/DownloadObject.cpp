@@ -1,0 +1,186 @@
+#include "DownloadObject.hpp"
+
+#include "CommandRunner.hpp"
+#include "DownloadManager.hpp"
+#include "DownloadTexts.hpp"
+#include "Folders.hpp"
+#include "Foundation.hpp"
+#include "HostServices.hpp"
+#include "LibPart.hpp"
+#include "SettingsManager.hpp"
+
+#include "CH.hpp"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The folder the host application lies in; hosts 15 and 16 number it one lower.
+constexpr API_SpecFolderID ApplicationFolderId = KORDELA_HOST_VERSION <= 16 ? 7 : 8;
+
+#if KORDELA_HOST_VERSION <= 17
+constexpr GSErrCode CopyAccessError = static_cast<GSErrCode>(0x81010306u);
+constexpr GSErrCode CopyLocationError = static_cast<GSErrCode>(0x81010305u);
+#else
+constexpr GSErrCode CopyAccessError = static_cast<GSErrCode>(0x81010308u);
+constexpr GSErrCode CopyLocationError = static_cast<GSErrCode>(0x81010307u);
+#endif
+
+bool IsProjectFile(const char* path)
+{
+    for (const char* ext : {"pln", "pla", "mod"})
+        if (HasExtension(path, ext))
+            return true;
+    return false;
+}
+
+std::string Extension(const std::string& name)
+{
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+void OpenInNewInstance(const IO::Location& target)
+{
+    IO::Location applications;
+    API_SpecFolderID id = ApplicationFolderId;
+    ACAPI_Environment(APIEnv_GetSpecFolderID, &id, &applications);
+    // Started directly with its arguments, so no character of either path means anything
+    // to a shell; the new instance gets the target path exactly.
+    const int status =
+        Platform::RunProgram(NewInstanceArguments(applications.ToUTF8POSIXPath(), target.ToUTF8POSIXPath()));
+    if (status != 0)
+        NSLog("the new host instance ended with %d", status);
+}
+
+void RegisterLibraryFile(const IO::Location& target, const char* fileName)
+{
+    IO::Location location(target);
+    API_LibPart libPart {};
+    libPart.typeID = APILib_ObjectID;
+    libPart.location = &location;
+    ACAPI_LibPart_Register(&libPart);
+    libPart.location = nullptr;
+
+    GS::Array<API_LibraryInfo> libraries;
+    ACAPI_Environment(APIEnv_GetLibrariesID, &libraries);
+    ACAPI_Environment(APIEnv_ReloadLibrariesID, &libraries);
+
+    MyACAPI_LibPart_Search(&libPart);
+    if (std::strstr(fileName, ".gsm") != nullptr) {
+        SetToolBoxMode(&libPart);
+    } else if (std::strstr(fileName, ".lcf") != nullptr) {
+        IO::Folder container(target, IO::Folder::Ignore);
+        FolderEnumerator enumerator(container);
+        enumerator.Do();
+    }
+}
+
+}  // namespace
+
+bool IsAcceptableFileName(const char* fileName)
+{
+    if (fileName == nullptr || fileName[0] == '\0')
+        return false;
+    if (std::strchr(fileName, '/') != nullptr || std::strchr(fileName, '\\') != nullptr ||
+        std::strstr(fileName, "..") != nullptr)
+        return false;
+    for (const char* at = fileName; *at != '\0'; ++at) {
+        const auto c = static_cast<unsigned char>(*at);
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+short CopyFailureItem(GSErrCode copyResult)
+{
+    if (copyResult == ErrCode::TargetExists)
+        return 4;
+    if (copyResult == CopyAccessError)
+        return 5;
+    if (copyResult == CopyLocationError)
+        return 6;
+    return 7;
+}
+
+std::vector<std::string> NewInstanceArguments(const std::string& applicationFolder, const std::string& target)
+{
+    return {applicationFolder + "/archicad " + std::to_string(KORDELA_HOST_VERSION) + ".app/Contents/MacOS/ArchiCAD",
+            target};
+}
+
+int DownloadObject(char* url, char* fileName)
+{
+    if (url == nullptr || !IsAcceptableFileName(fileName)) {
+        // Shown with its control characters made visible, so the alert stays one line.
+        std::string shown = fileName != nullptr ? fileName : "";
+        for (char& c : shown)
+            c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+        ReportAlert((LocString(DownloadTextsId, DownloadNameRefused) + shown).c_str());
+        return -1;
+    }
+    for (char* at = url; *at != '\0'; ++at)
+        if (*at == ' ')
+            *at = '_';
+
+    char folder[TempPathSize] = {};
+    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
+        ReportAlert(LocString(32530, 1).c_str());
+    std::string downloadPath = std::string(folder) + fileName;
+    if (downloadPath.size() >= static_cast<size_t>(TempPathSize)) {
+        ReportAlert(LocString(32530, 1).c_str());
+        return -1;
+    }
+
+    if (DownloadManager::getInstance().Download(url, downloadPath.data()) != NoError)
+        return -1;
+
+    const IO::Location source(downloadPath);
+    SettingsManager& settings = SettingsManager::GetInstance();
+    settings.SetDomain(Setting::Domain);
+    const auto addToEmbedded = settings.GetStringValue("AddToEmbedded", "1", true);
+    const bool embedded = std::strcmp(addToEmbedded.get(), "1") == 0 && HasExtension(downloadPath.c_str(), "gsm");
+
+    IO::Location* allocated = nullptr;
+    const GSErrCode located = GetLocation(allocated, embedded);
+    const std::unique_ptr<IO::Location> location(allocated);
+    if (located != NoError || !location) {
+        ReportAlert(LocString(32530, 3).c_str());
+        return -1;
+    }
+
+    IO::Location target(*location);
+    target.AppendToLocal(IO::Name(fileName));
+    const GSErrCode copied = IO::fileSystem.Copy(source, target);
+    if (copied != NoError) {
+        // The download stays in the temporary folder.
+        ReportAlert(LocString(32530, CopyFailureItem(copied)).c_str());
+        return -2;
+    }
+    IO::fileSystem.Delete(source, 0, IO::FileSystem::OnAccessDeniedIgnore);
+
+    if (IsProjectFile(downloadPath.c_str())) {
+        OpenInNewInstance(target);
+        return 0;
+    }
+    RegisterLibraryFile(target, fileName);
+    return 0;
+}
+
+bool FolderEnumerator::FileFound(const IO::Name& name)
+{
+    if (!CHEqualCStrings(Extension(name.ToUTF8()).c_str(), "gsm"))
+        return true;
+    API_LibPart libPart {};
+    const std::u16string fileName = GS::UTF8ToUTF16(name.ToUTF8());
+    const size_t length = std::min(fileName.size(), std::size(libPart.file_UName) - 1);
+    std::copy_n(fileName.begin(), length, libPart.file_UName);
+    // Only a part that a tool can place is made its tool's default; helper parts are passed.
+    if (ACAPI_LibPart_Search(&libPart, false, true) == NoError && libPart.isPlaceable) {
+        SetToolBoxMode(&libPart);
+        return false;
+    }
+    return true;
+}
