@@ -964,27 +964,6 @@ GSErrCode Project::CloseUndoableSession()
     return NoError;
 }
 
-GSErrCode Project::InstallModulCommandHandler(int32_t cmdID, APIModulCommandProc* handler)
-{
-    if (handler == nullptr)
-        return ErrCode::General;
-    modulCommands_[cmdID] = handler;
-    log_("add-on command " + std::to_string(cmdID) + " installed");
-    return NoError;
-}
-
-std::string Project::CallModulCommand(int32_t cmdID, const std::string& argument, std::string* result)
-{
-    const auto handler = modulCommands_.find(cmdID);
-    if (handler == modulCommands_.end())
-        return "the add-on installed no command " + std::to_string(cmdID);
-    GS::UniString answer;
-    const GSErrCode code = handler->second(argument.c_str(), &answer);
-    *result = answer.ToUTF8();
-    log_("add-on command " + std::to_string(cmdID) + " -> " + Hex(code) + " \"" + *result + "\"");
-    return {};
-}
-
 void Project::FillTable(API_HostTable& table, const std::function<Project&()>& current)
 {
     static std::function<Project&()> project;
@@ -1026,9 +1005,6 @@ void Project::FillTable(API_HostTable& table, const std::function<Project&()>& c
     };
     table.OpenUndoableSession = [](const char* n) { return project().OpenUndoableSession(n); };
     table.CloseUndoableSession = [] { return project().CloseUndoableSession(); };
-    table.InstallModulCommandHandler = [](int32_t c, APIModulCommandProc* h) {
-        return project().InstallModulCommandHandler(c, h);
-    };
 }
 
 }  // namespace DevHost

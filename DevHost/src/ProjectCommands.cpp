@@ -68,12 +68,6 @@ void AddProjectCommands(Scenario& scenario, Host& host)
         GSPref::CloseRootKey(root);
         return result == NoError ? std::string() : "cannot store " + w[1];
     });
-    scenario.AddCommand("add-on-command", [&project](const std::vector<std::string>& w) {
-        if (w.size() < 2 || w.size() > 3)
-            return std::string("usage: add-on-command ID [ARGUMENT]");
-        std::string result;
-        return project.CallModulCommand(std::atoi(w[1].c_str()), w.size() == 3 ? w[2] : "", &result);
-    });
 }
 
 }  // namespace DevHost

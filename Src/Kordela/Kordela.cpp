@@ -5,7 +5,6 @@
 #include "MainPalette.hpp"
 #include "RS.hpp"
 #include "SettingsManager.hpp"
-#include "UrlToGuidHandler.hpp"
 
 #include <cstdlib>
 
@@ -73,8 +72,6 @@ GSErrCode Initialize()
     GSErrCode err = ACAPI_Install_MenuHandler(MenuResId, CommandHandler);
     if (err == NoError)
         err = ACAPI_Notify_CatchProjectEvent(APINotify_All, APIEventHandler);
-    if (err == NoError)
-        InstallGuidLookupCommand();
 
     SettingsManager& settings = KordelaSettings();
     const auto firstRunText = settings.GetStringValue(Setting::FirstRun, "1", true);

@@ -17,7 +17,3 @@ public:
 private:
     UrlToGuidHandler() = default;
 };
-
-// The add-on command that looks up the product GUID of the selected element's product URL.
-constexpr int32_t LookupSelectedGuidCommandId = 1;
-void InstallGuidLookupCommand();

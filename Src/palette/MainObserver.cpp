@@ -6,6 +6,7 @@
 #include "HostServices.hpp"
 #include "MainPalette.hpp"
 #include "PaletteLayout.hpp"
+#include "PaletteMessages.hpp"
 #include "SettingsManager.hpp"
 
 #include <cstdio>
@@ -13,9 +14,6 @@
 
 namespace {
 
-constexpr short MessageList = 32530;
-constexpr short AlertButtonItem = 20;
-constexpr short VersionCheckTitleItem = 29;
 constexpr short MaxMailCount = 10;
 
 short DialogHandler(short, short, short, long long, long long)
@@ -108,9 +106,9 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
     const GSErrCode selfUpdate = CheckForSelfUpdate(AddOnVersion);
     if (selfUpdate == ErrCode::NotFound) {
         DGModelessClose(StartupProgressDialogId);
-        DGAlert(-1, GS::UniString(LocString(MessageList, VersionCheckTitleItem)),
+        DGAlert(-1, GS::UniString(LocString(PaletteMessages::List, PaletteMessages::VersionCheckTitle)),
                 GS::UniString("Version check failed, internet is not accessible!"), GS::UniString(),
-                GS::UniString(LocString(MessageList, AlertButtonItem)), GS::UniString(), GS::UniString());
+                GS::UniString(LocString(PaletteMessages::List, PaletteMessages::AlertButton)), GS::UniString(), GS::UniString());
         return;
     }
     if (selfUpdate == ErrCode::Cancel) {
@@ -118,25 +116,18 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
         return;
     }
 
-    {
-        // The user gets one chance to enter a key before the palette's requests need it.
-        char key[256] = {};
-        std::snprintf(key, sizeof key, "%s", GetAPIKey().get());
-        if (!IsValidAPIKey(key)) {
-            OpenUserSettings();
-            std::snprintf(key, sizeof key, "%s", GetAPIKey().get());
-        }
-    }
+    // The user gets one chance to enter a key before the palette's requests need it.
+    GetCheckedAPIKey();
 
     SetStartupProgress(5, true);
     SetStartupProgress(25, true);
 
     try {
-        short count = 0;
+        int count = 0;
         AskForNumOfMailsHandler(count);
         if (count > MaxMailCount)
             count = MaxMailCount;
-        palette.UpdateMailcounter(count);
+        palette.UpdateMailcounter(static_cast<short>(count));
         SetStartupProgress(45, false);
         palette.ClearFocus();
         SetStartupProgress(90, false);
@@ -183,27 +174,29 @@ void MainObserver::RunButtonAction(const DG::Item* source)
 {
     MainPalette& palette = **palettePtr;
     if (source == &palette.catalogueButton) {
-        NotAvailable("catalogue page");
+        LaunchSiteForArchiCADHandler();
     } else if (source == &palette.productButton) {
-        NotAvailable("product page of the selected object");
+        LaunchSiteWithObjectHandler();
     } else if (source == &palette.updateButton) {
         NotAvailable("object update");
     } else if (source == &palette.cloudButton) {
-        NotAvailable("property-cloud page");
+        LaunchKDPCSelector();
     } else if (source == &palette.cloudUpdateButton) {
         NotAvailable("property-cloud update");
     } else if (source == &palette.ifcButton) {
-        NotAvailable("IFC page");
+        LaunchSiteForIFC();
     } else if (source == &palette.mailButton) {
-        NotAvailable("mail page");
+        LaunchSiteWithVelmailHandler();
     } else if (source == &palette.settingsButton) {
         OpenUserSettings();
     } else if (source == &palette.helpButton) {
-        NotAvailable("help page");
+        LaunchSiteWithHelpHandler();
     } else {
         for (size_t i = 0; i < palette.customButtons.size(); ++i) {
             if (source == palette.customButtons[i].get()) {
-                NotAvailable("manufacturer page");
+                // A button without a stored target (its address could not be made) has none.
+                std::string url = i < palette.urls.GetSize() ? palette.urls[static_cast<UIndex>(i)] : std::string();
+                LaunchManufacturerSiteHandler(url.empty() ? nullptr : url.data());
                 break;
             }
         }
@@ -212,23 +205,12 @@ void MainObserver::RunButtonAction(const DG::Item* source)
 
 void MainObserver::RefreshMailCounter()
 {
-    short count = 0;
+    int count = 0;
     AskForNumOfMailsHandler(count);
     if (count > MaxMailCount)
         count = MaxMailCount;
     if (*palettePtr != nullptr)
-        (*palettePtr)->UpdateMailcounter(count);
-}
-
-GSErrCode MainObserver::CheckForSelfUpdate(const char*)
-{
-    NotAvailable("self-update check");
-    return NoError;
-}
-
-void MainObserver::AskForNumOfMailsHandler(short&)
-{
-    NotAvailable("unread-mail count");
+        (*palettePtr)->UpdateMailcounter(static_cast<short>(count));
 }
 
 void MainObserver::LayOut(const DG::Panel& panel, short width, short height)

@@ -28,7 +28,20 @@ public:
     // The self-update check; answers a host error code (0x8106038B: the version file was not
     // fetched, 0x81060003: an update is being installed).
     GSErrCode CheckForSelfUpdate(const char* currentVersion);
-    void AskForNumOfMailsHandler(short& count);
+    // The user's unread-mail count from the service (0 when it cannot be had); answers 0.
+    int AskForNumOfMailsHandler(int& count);
+
+    // Page launchers: each opens one catalogue page and installs what the page hands over.
+    // They answer 0, or 0x81060001 when the auto-logon address cannot be made.
+    int LaunchSiteForArchiCADHandler();
+    int LaunchSiteWithObjectHandler();
+    int LaunchKDPCSelector();
+    int LaunchSiteForIFC();
+    int LaunchSiteWithVelmailHandler();
+    int LaunchSiteWithHelpHandler();
+    int LaunchManufacturerSiteHandler(char* url);
+    int LaunchSiteHandler();
+    int LaunchSiteWithNewsHandler();
 
 private:
     void RefreshMailCounter();

@@ -1,6 +1,5 @@
 #include "MainPalette.hpp"
 
-#include "Foundation.hpp"
 #include "HostServices.hpp"
 
 const GS::Guid paletteGuid("{A29B9774-AD73-4BFD-A120-0D0C30E46051}");
@@ -73,14 +72,4 @@ void MainPalette::UpdateMailcounter(short count)
 void MainPalette::UpdateUpdatecounter(short count)
 {
     updateButton.SetIcon(OwnIcon(static_cast<short>(UpdateCounterIcon + count)));
-}
-
-void MainPalette::GetFeaturedManufacturers()
-{
-    NSLog("featured manufacturers: not available in this build");
-}
-
-void MainPalette::GetFavouritePrivateClouds()
-{
-    NSLog("favourite private clouds: not available in this build");
 }

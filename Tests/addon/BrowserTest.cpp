@@ -13,6 +13,7 @@
 #include <png.h>
 
 #include "Endpoints.hpp"
+#include "LocalService.hpp"
 
 #include <cstring>
 #include <deque>
@@ -195,17 +196,28 @@ TEST_F(BrowserFixture, SettingsPagesUseTheSchemeOfTheHostVersion)
     EXPECT_FALSE(DGHost::IsOpen(SettingsId));
 }
 
-TEST_F(BrowserFixture, PaletteOpensTheSettingsOnceWhenTheKeyIsMalformed)
+TEST_F(BrowserFixture, PaletteOffersTheSettingsWhenTheKeyIsMalformed)
 {
+    kordela::test::LocalService::Options quiet;
+    quiet.logFile = "/dev/null";
+    kordela::test::LocalService service(quiet);
+    ASSERT_TRUE(service.Running());
+    nlohmann::json catalogue = service.Catalogue();
+    catalogue["manufacturers"] = nlohmann::json::array();  // each button's address would offer it too
+    ASSERT_TRUE(service.SetCatalogue(catalogue));
+    ::setenv("KORDELA_SERVICE_ORIGIN", service.Origin().c_str(), 1);
+    // The start-up key check and the unread-mail request each offer the dialog once.
+    User([] { DGHost::ClickItem(SettingsId, 2); });
     User([] { DGHost::ClickItem(SettingsId, 2); });
     ASSERT_EQ(host->SendMenuCommand(32500), "");
-    EXPECT_EQ(CountLines("dialog 32606 opened"), 1u);
+    EXPECT_EQ(CountLines("dialog 32606 opened"), 2u);
     EXPECT_EQ(Setting("FirstRun"), "2");
 
     host->SendMenuCommand(32500);  // hide
     StoreSetting("APIKey", GoodKey);
     host->SendMenuCommand(32500);
-    EXPECT_EQ(CountLines("dialog 32606 opened"), 1u);
+    EXPECT_EQ(CountLines("dialog 32606 opened"), 2u);
+    ::unsetenv("KORDELA_SERVICE_ORIGIN");
 }
 
 TEST_F(BrowserFixture, AutoLogOnAddressCarriesKeyVersionsAndThePageUnchanged)

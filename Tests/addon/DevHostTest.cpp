@@ -37,13 +37,13 @@ TEST(Scenario, SplitKeepsQuotedBlanksAndDropsComments)
 
 TEST(Scenario, TranscriptEndsInSuccessOrInTheFirstFailure)
 {
-    auto [code, output] = RunDevHost("", "menu 32500\nclick 32606 2\nexpect palette visible\ndrag 100x100\nexpect size 42x428\n");
+    auto [code, output] = RunDevHost("", "menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette visible\ndrag 100x100\nexpect size 42x428\n");
     EXPECT_EQ(code, 0) << output;
     EXPECT_NE(output.find("\nSUCCESS\n"), std::string::npos) << output;
 
-    std::tie(code, output) = RunDevHost("", "menu 32500\nclick 32606 2\nexpect palette hidden\nmenu 32500\n");
+    std::tie(code, output) = RunDevHost("", "menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette hidden\nmenu 32500\n");
     EXPECT_EQ(code, 1);
-    EXPECT_NE(output.find("FAILURE: line 3: expected the palette hidden, it is visible"), std::string::npos) << output;
+    EXPECT_NE(output.find("FAILURE: line 4: expected the palette hidden, it is visible"), std::string::npos) << output;
     EXPECT_EQ(output.find("SUCCESS"), std::string::npos);
 
     std::tie(code, output) = RunDevHost("", "jump 3\n");
@@ -57,7 +57,7 @@ TEST(Scenario, SecondRunWithTheSameProfileSeesTheFirstRunsSettings)
 {
     const auto profile = std::filesystem::temp_directory_path() / ("kordela-profile-" + std::to_string(::getpid()));
     std::filesystem::remove_all(profile);
-    auto [code, output] = RunDevHost("--profile " + profile.string(), "menu 32500\nclick 32606 2\nclose-box\nquit\n");
+    auto [code, output] = RunDevHost("--profile " + profile.string(), "menu 32500\nclick 32606 2\nclick 32606 2\nclose-box\nquit\n");
     ASSERT_EQ(code, 0) << output;
     std::tie(code, output) =
         RunDevHost("--profile " + profile.string(), "expect setting FirstRun 0\nevent library\nexpect palette none\n");

@@ -98,9 +98,6 @@ public:
     GSErrCode CallUndoableCommand(const char* name, GSErrCode (*command)(void*), void* context);
     GSErrCode OpenUndoableSession(const char* name);
     GSErrCode CloseUndoableSession();
-    GSErrCode InstallModulCommandHandler(int32_t cmdID, APIModulCommandProc* handler);
-    // Runs a command an add-on installed; answers why it could not, or an empty text.
-    std::string CallModulCommand(int32_t cmdID, const std::string& argument, std::string* result);
 
     // Fills the library-part, element, selection and undo entries of the host's table.
     static void FillTable(API_HostTable& table, const std::function<Project&()>& current);
@@ -128,7 +125,6 @@ private:
     std::map<API_ElemTypeID, Defaults> defaults_;
     int32_t toolbox_ = 0;
     std::optional<std::string> openStep_;
-    std::map<int32_t, APIModulCommandProc*> modulCommands_;
 };
 
 // The parameter list of a part file or a project element, and back.

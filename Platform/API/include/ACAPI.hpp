@@ -53,9 +53,6 @@ enum API_NotifyEventID : int32_t {
 };
 
 using APIMenuCommandProc = GSErrCode(const API_MenuParams* menuParams);
-// A command that an add-on offers to other add-ons and to the host's developer tools: one
-// text in, one text out.
-using APIModulCommandProc = GSErrCode(const char* argument, GS::UniString* result);
 using APIProjectEventHandlerProc = GSErrCode(API_NotifyEventID notifID, int32_t param);
 
 // Special folders of the host ('GSPF'). The numbering moved between host versions; each
@@ -302,8 +299,6 @@ struct API_HostTable {
     GSErrCode (*CallUndoableCommand)(const char* name, GSErrCode (*command)(void* context), void* context);
     GSErrCode (*OpenUndoableSession)(const char* name);
     GSErrCode (*CloseUndoableSession)();
-
-    GSErrCode (*InstallModulCommandHandler)(int32_t cmdID, APIModulCommandProc* handler);
 };
 
 // What the add-on exports to the host.
@@ -392,4 +387,3 @@ GSErrCode ACAPI_OpenUndoableSession(const GS::UniString& undoString);
 GSErrCode ACAPI_CloseUndoableSession();
 #endif
 
-GSErrCode ACAPI_Install_ModulCommandHandler(int32_t cmdID, APIModulCommandProc* handler);

@@ -289,8 +289,3 @@ GSErrCode ACAPI_CloseUndoableSession()
     return CallHost<&API_HostTable::CloseUndoableSession>();
 }
 #endif
-
-GSErrCode ACAPI_Install_ModulCommandHandler(int32_t cmdID, APIModulCommandProc* handler)
-{
-    return CallHost<&API_HostTable::InstallModulCommandHandler>(cmdID, handler);
-}

@@ -1,4 +1,5 @@
 #include "Cocoa.hpp"
+#include "DG.hpp"
 
 #include <png.h>
 
@@ -23,3 +24,17 @@ std::unique_ptr<NSImage> NSImage::initWithContentsOfFile(const NSString& path)
     }
     return std::unique_ptr<NSImage>(new NSImage(image.width, image.height));
 }
+
+namespace DG {
+
+Icon Icon::FromNativeImage(const void* nativeImage)
+{
+    Icon icon;
+    if (const auto* image = static_cast<const NSImage*>(nativeImage); image != nullptr) {
+        const NSSize size = image->size();
+        icon.image_ = std::to_string(static_cast<int>(size.width)) + "x" + std::to_string(static_cast<int>(size.height));
+    }
+    return icon;
+}
+
+}  // namespace DG

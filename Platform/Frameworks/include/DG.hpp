@@ -43,8 +43,11 @@ public:
     explicit Icon(short iconId);  // from the current resource module
 #endif
     static Icon FromImageFile(const std::string& path);
+    // An icon of a native image (an NSImage) that the window system made; null gives an
+    // empty icon. The icon keeps what it needs, so the image may go afterwards.
+    static Icon FromNativeImage(const void* nativeImage);
 
-    bool IsEmpty() const { return iconId_ == 0 && imageFile_.empty(); }
+    bool IsEmpty() const { return iconId_ == 0 && imageFile_.empty() && image_.empty(); }
     short GetResourceId() const { return iconId_; }
     const std::string& GetImageFile() const { return imageFile_; }
     std::string Describe() const;
@@ -53,6 +56,7 @@ private:
     GSResModule module_ = 0;
     short iconId_ = 0;
     std::string imageFile_;
+    std::string image_;  // "WxH" of a native image
 };
 
 class PanelEvent {

@@ -241,6 +241,8 @@ std::string Icon::Describe() const
 {
     if (!imageFile_.empty())
         return "image " + imageFile_;
+    if (!image_.empty())
+        return "image " + image_;
     if (iconId_ == 0)
         return {};
     if (!RS::HasIcon(module_, iconId_))

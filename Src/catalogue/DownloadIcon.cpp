@@ -1,0 +1,25 @@
+#include "DownloadIcon.hpp"
+
+#include "FileTransfer.hpp"
+#include "Folders.hpp"
+#include "HostServices.hpp"
+
+namespace {
+constexpr short MessageList = 32530;
+constexpr short TempPathTooLongItem = 1;
+constexpr short TransferNotStartedItem = 2;
+}  // namespace
+
+std::string DownloadIcon(const char* url, const char* fileName)
+{
+    char folder[TempPathSize] = {};
+    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
+        ReportAlert(LocString(MessageList, TempPathTooLongItem).c_str());
+    const std::string path = std::string(folder) + (fileName != nullptr ? fileName : "");
+    // The caller turns whatever arrived into an icon; an unreadable image gives an empty one.
+    if (!GetToFile(url, path.c_str()).started) {
+        ReportAlert(LocString(MessageList, TransferNotStartedItem).c_str());
+        return {};
+    }
+    return path;
+}

@@ -1,0 +1,173 @@
+// The palette's two service requests: the unread-mail count for the mail button and the
+// featured manufacturers for the manufacturer buttons.
+#include "MainObserver.hpp"
+#include "MainPalette.hpp"
+
+#include "APIKey.hpp"
+#include "BrowserDialog.hpp"
+#include "CH.hpp"
+#include "Cocoa.hpp"
+#include "DownloadIcon.hpp"
+#include "Endpoints.hpp"
+#include "Folders.hpp"
+#include "FooWrapper.hpp"
+#include "IO.hpp"
+#include "ServiceRequest.hpp"
+#include "XmlAnswer.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr const char* MailRequestTemplate = "<?xml version='1.0' encoding='UTF-8'?><Bim API='%s'></Bim>";
+constexpr const char* ManufacturersRequest = "<?xml version='1.0' encoding='UTF-8'?><Bim Application='ArchiCAD'></Bim>";
+constexpr const char* PrivateCloudsRequestTemplate =
+    "<?xml version='1.0' encoding='UTF-8'?><Bim API='%s' Application='ArchiCAD'></Bim>";
+
+const char* Attribute(const XmlAnswer& reader, const char* name)
+{
+    const char* value = reader.getAttributeValue(name);
+    return value != nullptr ? value : "";
+}
+
+// A page wrapped into the auto-logon address; empty when that could not be made, which
+// leaves the button without a target.
+std::string ButtonTarget(const std::string& page)
+{
+    const auto address = UrlGenerator(page.c_str());
+    return address ? std::string(address.get()) : std::string();
+}
+
+// One button per element of `elementName`, at most ten, in document order: its logo as the
+// icon, its name as the tooltip and its page as the target. Answers how many were filled.
+int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile, const char* elementName, bool invalidate)
+{
+    XmlAnswer reader(answerFile.c_str());
+    for (auto& button : palette.customButtons)
+        button->Hide();
+    palette.urls.Clear();
+    if (!reader.IsOpen())
+        return 0;
+
+    int i = 0;
+    while (i < ManufacturerButtonCount && reader.read()) {
+        if (reader.getNodeType() != XmlAnswer::Node::Element || !CHEqualCStrings(reader.getNodeName(), elementName))
+            continue;
+        const std::string name = Attribute(reader, "Name");
+        const std::string icon = Attribute(reader, "Icon");
+        const std::string url = Attribute(reader, "Url");
+        CustomIconButton& button = *palette.customButtons[static_cast<size_t>(i)];
+        const short item = static_cast<short>(FirstManufacturerItem + i);
+
+        palette.separator13.Show();
+        button.Show();
+        palette.urls.Push(ButtonTarget(url));
+
+        char logoName[32] = {};
+        std::snprintf(logoName, sizeof logoName, "%d.png", i);
+        std::string logoPath = DownloadIcon(icon.c_str(), logoName);
+        char folder[TempPathSize] = {};
+        GetTempPath(TempPathSize, folder);
+        char iconName[32] = {};
+        std::snprintf(iconName, sizeof iconName, "%d.icns", i);
+        std::string iconPath = std::string(folder) + iconName;
+
+        button.toolTip = DG::ToolTipText(name.c_str());
+        {
+            FooWrapper fr;
+            // The icon keeps what it needs of the image, so the image goes right away.
+            std::unique_ptr<const NSImage> image(
+                static_cast<const NSImage*>(fr.convertIcon(logoPath.data(), iconPath.data())));
+            button.SetIcon(DG::Icon::FromNativeImage(image.get()));
+        }
+        button.Attach(button);
+        if (invalidate)
+            DGInvalidateItem(PaletteResId, item);
+        SetStartupProgress(90 + i);
+
+        if (!logoPath.empty())
+            DeleteAnswerFile(logoPath);
+        DeleteAnswerFile(iconPath);
+        ++i;
+    }
+    return i;
+}
+
+// The answer file goes whatever happened, also when a button could not be filled.
+class AnswerFileGuard {
+public:
+    explicit AnswerFileGuard(std::string path) : path_(std::move(path)) {}
+    ~AnswerFileGuard()
+    {
+        if (!path_.empty())
+            DeleteAnswerFile(path_);
+    }
+    AnswerFileGuard(const AnswerFileGuard&) = delete;
+    AnswerFileGuard& operator=(const AnswerFileGuard&) = delete;
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+int MainObserver::AskForNumOfMailsHandler(int& count)
+{
+    SetStartupProgress(30);
+    const auto key = GetCheckedAPIKey();
+    const PostResult post =
+        PostServiceRequest(Endpoints::Scheme::Https, "/GetUnreadEmailsCount2", FormatRequest(MailRequestTemplate, {key.get()}));
+    if (!post.started) {
+        SetStartupProgress(40);
+        count = 0;
+        return 0;
+    }
+    AnswerFileGuard answerFile(post.answerFile);
+    SetStartupProgress(35);
+
+    int unread = 0;
+    {
+        XmlAnswer reader(post.answerFile.c_str());
+        if (reader.IsOpen()) {
+            while (reader.read()) {
+                if (reader.getNodeType() == XmlAnswer::Node::Element && CHEqualCStrings(reader.getNodeName(), "Bim")) {
+                    unread = std::atoi(Attribute(reader, "UnreadEmails"));
+                    break;
+                }
+            }
+        }
+    }
+    SetStartupProgress(40);
+    count = unread;
+    return 0;
+}
+
+void MainPalette::GetFeaturedManufacturers()
+{
+    const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetFeaturedManufacturers2", ManufacturersRequest);
+    if (!post.started)
+        return;
+    AnswerFileGuard answerFile(post.answerFile);
+    FillManufacturerButtons(*this, post.answerFile, "ManufacturersModel", true);
+}
+
+void MainPalette::GetFavouritePrivateClouds()
+{
+    const auto key = GetCheckedAPIKey();
+    const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetFavouritePrivateCloudXml2",
+                                               FormatRequest(PrivateCloudsRequestTemplate, {key.get()}));
+    if (!post.started)
+        return;
+    AnswerFileGuard answerFile(post.answerFile);
+    const int filled = FillManufacturerButtons(*this, post.answerFile, "FavouritePrivateCloudModel", false);
+    if (filled == 0) {
+        // Nothing chosen yet: the one button leads to where the user chooses them.
+        separator9.Show();
+        customButtons[0]->Show();
+        customButtons[0]->toolTip = DG::ToolTipText("Define favourite private clouds...");
+        customButtons[0]->Attach(*customButtons[0]);
+        urls.Push(Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, "/Account/UserPreference"));
+    }
+}

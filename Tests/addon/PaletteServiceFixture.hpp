@@ -1,0 +1,80 @@
+// The add-on linked into the test, its palette opened in the simulated host against a local
+// catalogue service of its own, pages played by script.
+#pragma once
+
+#include "StaticAddOnFixture.hpp"
+
+#include "DevHost/ScriptedPages.hpp"
+#include "Folders.hpp"
+#include "HostServices.hpp"
+#include "MainObserver.hpp"
+#include "LocalService.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace PaletteServiceKeys {
+constexpr const char* ThreeMails = "3f2504e0-4f89-11d3-9a0c-0305e82c3301";
+constexpr const char* ManyMails = "9B1DEB4D-3B7D-4BAD-9BDD-2B0D7B3DCB6D";
+}  // namespace PaletteServiceKeys
+
+class PaletteServiceFixture : public StaticAddOnFixture {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(service.Running());
+        ::setenv("KORDELA_SERVICE_ORIGIN", service.Origin().c_str(), 1);
+        StaticAddOnFixture::SetUp();
+        StoreSetting("APIKey", PaletteServiceKeys::ThreeMails);
+    }
+
+    void TearDown() override
+    {
+        StaticAddOnFixture::TearDown();
+        ::unsetenv("KORDELA_SERVICE_ORIGIN");
+    }
+
+    static kordela::test::LocalService::Options Quiet()
+    {
+        kordela::test::LocalService::Options options;
+        options.logFile = "/dev/null";
+        return options;
+    }
+
+    size_t RequestCount(const std::string& path) const
+    {
+        size_t count = 0;
+        for (const auto& entry : service.Log())
+            count += entry.value("path", "") == path ? 1 : 0;
+        return count;
+    }
+
+    // The names of the files in the add-on's temporary folder.
+    static std::vector<std::string> TemporaryFiles()
+    {
+        char folder[TempPathSize] = {};
+        GetTempPath(TempPathSize, folder);
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    static std::string TemporaryFolder()
+    {
+        char folder[TempPathSize] = {};
+        GetTempPath(TempPathSize, folder);
+        return folder;
+    }
+
+    // The self-update check of the open palette, as its opening runs it.
+    static GSErrCode ObserverCheck() { return mainObserver->CheckForSelfUpdate(AddOnVersion); }
+
+    // The catalogue site's address of a page, as the service serves it.
+    std::string Site(const std::string& pathAndQuery) const { return service.Origin() + pathAndQuery; }
+
+    kordela::test::LocalService service {Quiet()};
+    DevHost::ScriptedPages pages;
+};

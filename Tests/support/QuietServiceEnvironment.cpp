@@ -1,0 +1,40 @@
+// Linked into test programs whose palette opens without caring about the service: one local
+// service for the whole program, featuring no manufacturers and publishing our own
+// version, so that the palette's start-up checks run to their end and leave it as built.
+#include "LocalService.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+class QuietServiceEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        kordela::test::LocalService::Options options;
+        options.logFile = "/dev/null";
+        service_ = std::make_unique<kordela::test::LocalService>(options);
+        ASSERT_TRUE(service_->Running());
+        nlohmann::json catalogue = service_->Catalogue();
+        for (auto& manufacturer : catalogue["manufacturers"])
+            manufacturer["featured"] = false;
+        ASSERT_TRUE(service_->SetCatalogue(catalogue));
+        ::setenv("KORDELA_SERVICE_ORIGIN", service_->Origin().c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        ::unsetenv("KORDELA_SERVICE_ORIGIN");
+        service_.reset();
+    }
+
+private:
+    std::unique_ptr<kordela::test::LocalService> service_;
+};
+
+[[maybe_unused]] const auto* const environment = ::testing::AddGlobalTestEnvironment(new QuietServiceEnvironment);
+
+}  // namespace
