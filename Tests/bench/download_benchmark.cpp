@@ -25,6 +25,7 @@ namespace {
 
 constexpr const char* FilePath = "/files/generated/50MB.bin";
 constexpr double FileBytes = 50.0 * 1024 * 1024;
+constexpr int Rounds = 3;
 
 struct Usage {
     double wallSeconds = 0;
@@ -135,20 +136,30 @@ int main()
     service.SetFault(FilePath, "throttle", {{"bytes_per_second", 10000000}});
     const Run throttled = ThroughTheProgressPage(url, target, pages);
     service.Reset();
-    const Run unthrottled = ThroughTheProgressPage(url, target, pages);
+    // Full speed depends on the machine's load; alternating runs and keeping the best of
+    // each side compares the two under the same conditions.
+    Run unthrottled;
+    Run plain;
+    for (int round = 0; round < Rounds; ++round) {
+        const Run stepped = ThroughTheProgressPage(url, target, pages);
+        if (round == 0 || (stepped.ok && stepped.wallSeconds < unthrottled.wallSeconds))
+            unthrottled = stepped;
+        const Run direct = PlainLibcurl(url, target);
+        if (round == 0 || (direct.ok && direct.wallSeconds < plain.wallSeconds))
+            plain = direct;
+    }
     const long peakAfter = Now().peakKiB;
-    const Run plain = PlainLibcurl(url, target);
 
     std::printf("download of %s (%.0f MB), host %d build\n", FilePath, FileBytes / 1024 / 1024, KORDELA_HOST_VERSION);
     Print("progress page, throttled 10 MB/s", throttled);
-    Print("progress page, full speed", unthrottled);
-    Print("plain libcurl, full speed", plain);
+    Print("progress page, full speed (best)", unthrottled);
+    Print("plain libcurl, full speed (best)", plain);
     const double ratio = unthrottled.wallSeconds > 0 ? plain.wallSeconds / unthrottled.wallSeconds : 0;
     const double growthMiB = static_cast<double>(peakAfter - peakBefore) / 1024.0;
     std::printf("CPU share throttled: %.2f %% (target < 5 %%)\n",
                 throttled.wallSeconds > 0 ? 100.0 * throttled.cpuSeconds / throttled.wallSeconds : 0.0);
     std::printf("throughput against plain libcurl: %.2fx (target >= 0.95x)\n", ratio);
-    std::printf("peak memory growth over both downloads: %.1f MiB for a %.0f MiB file (%.1f %%)\n", growthMiB,
+    std::printf("peak memory growth over all downloads: %.1f MiB for a %.0f MiB file (%.1f %%)\n", growthMiB,
                 FileBytes / 1024 / 1024, 100.0 * growthMiB * 1024 * 1024 / FileBytes);
     return throttled.ok && unthrottled.ok && plain.ok ? 0 : 1;
 }
