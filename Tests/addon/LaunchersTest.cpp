@@ -5,6 +5,7 @@
 
 #include "BM.hpp"
 #include "DevHost/Project.hpp"
+#include "Cocoa.hpp"
 
 namespace {
 
@@ -137,6 +138,39 @@ TEST_F(Launchers, PagesOfTheSimpleButtons)
         EXPECT_NE(shown[0].find("/Account/AutoLogOn/"), std::string::npos) << shown[0];
         EXPECT_TRUE(shown[0].ends_with("?redirecturl=" + c.page)) << shown[0];
     }
+}
+
+TEST_F(Launchers, IfcPageSchemeFollowsTheHostVersion)
+{
+    ::unsetenv("KORDELA_SERVICE_ORIGIN");  // the scheme shows only on the real addresses
+    const auto shown = Click(8);
+    ASSERT_EQ(shown.size(), 1u);
+    const std::string scheme = KORDELA_HOST_VERSION >= 21 ? "https://" : "http://";
+    EXPECT_TRUE(shown[0].ends_with("?redirecturl=" + scheme + "www.kordela.com/ifc/ifc-landing-page.html")) << shown[0];
+}
+
+TEST_F(Launchers, PickedProductIsDownloadedAndInstalledOnce)
+{
+    host->modalDriver = [this](short dialogId) {
+        if (DGHost::IsOpen(dialogId))
+            pages.RunPending();
+    };
+    pages.userDriver = [this](NSWindow& window) {
+        if (!window.isClosed())
+            pages.RunPending();
+    };
+    const std::string file = service.Url("/files/library/OakChair_1234.gsm");
+#if KORDELA_HOST_VERSION == 18
+    pages.AddStep("/Product", {DevHost::PageStep::Kind::Call, "Execute", {"\"" + file + "\"", "\"OakChair_1234.gsm\""}});
+#else
+    pages.AddStep("/CadApplication/ProgressDialog", {DevHost::PageStep::Kind::Post, R"({"functionName":"downloadProgress"})", {}});
+    pages.AddStep("/Product", {DevHost::PageStep::Kind::Post,
+                               R"({"functionName":"download","url1":")" + file + R"(","filename1":"OakChair_1234.gsm"})", {}});
+#endif
+    ASSERT_EQ(DGHost::ClickItem(PaletteId, 1), "");
+    EXPECT_EQ(RequestCount("/files/library/OakChair_1234.gsm"), 1u);
+    EXPECT_EQ(CountLines("library part registered"), 1u);
+    EXPECT_EQ(CountLines("report alert:"), 0u);
 }
 
 TEST(CloudList, RowsAreReadOnlyInsideTheArray)
