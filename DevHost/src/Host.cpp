@@ -9,6 +9,7 @@
 
 #include <dlfcn.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -268,10 +269,40 @@ std::string Host::MenuDescription() const
     return text;
 }
 
+namespace {
+void ReplaceAll(std::string& line, const std::string& what, const std::string& by)
+{
+    if (what.empty())
+        return;
+    for (size_t at = line.find(what); at != std::string::npos; at = line.find(what, at + by.size()))
+        line.replace(at, what.size(), by);
+}
+
+bool IsUuidAt(const std::string& line, size_t at)
+{
+    if (at + 36 > line.size())
+        return false;
+    for (size_t i = 0; i < 36; ++i) {
+        const char c = line[at + i];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? c != '-' : !std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
+// Transcripts stay the same from run to run: the profile folder, the local service's port
+// and the fresh names of answer files are written as placeholders.
 std::string Host::Normalise(std::string line) const
 {
-    for (size_t at = line.find(profile_); at != std::string::npos; at = line.find(profile_, at))
-        line.replace(at, profile_.size(), "<profile>");
+    ReplaceAll(line, profile_, "<profile>");
+    if (const char* origin = std::getenv("KORDELA_SERVICE_ORIGIN"); origin != nullptr && options_.hideServiceOrigin)
+        ReplaceAll(line, origin, "<service>");
+    const std::string temp = "<profile>/Temp/";
+    for (size_t at = line.find(temp); at != std::string::npos; at = line.find(temp, at + 1))
+        if (IsUuidAt(line, at + temp.size()))
+            line.replace(at + temp.size(), 36, "<answer>");
     return line;
 }
 

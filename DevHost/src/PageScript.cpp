@@ -12,7 +12,7 @@ std::string Usage(const std::string& usage)
 
 constexpr const char* PageUsage =
     "page ADDRESS post JSON | call FUNCTION [JSON ...] | await FUNCTION | expect TEXT | body TEXT | close | "
-    "link ADDRESS | new-window ADDRESS";
+    "link ADDRESS | new-window ADDRESS | forget";
 
 std::string AddPageStep(ScriptedPages& pages, const std::vector<std::string>& w)
 {
@@ -38,6 +38,8 @@ std::string AddPageStep(ScriptedPages& pages, const std::vector<std::string>& w)
         pages.AddStep(pattern, {Kind::Link, w[3], {}});
     else if (verb == "new-window" && one)
         pages.AddStep(pattern, {Kind::NewWindow, w[3], {}});
+    else if (verb == "forget" && w.size() == 3)
+        pages.Forget(pattern);
     else
         return Usage(PageUsage);
     return {};

@@ -4,6 +4,7 @@
 #include "GSPref.hpp"
 
 #include <charconv>
+#include <cstdlib>
 #include <sstream>
 
 namespace DevHost {
@@ -65,6 +66,28 @@ std::string DescribeDialog(const DGHost::DialogInfo& dialog)
 Scenario::Scenario(Host& host) : host_(host)
 {
     AddBuiltInCommands();
+}
+
+std::string Scenario::ExpandVariables(const std::string& line, std::string* error)
+{
+    std::string expanded;
+    size_t at = 0;
+    for (size_t open = line.find("${"); open != std::string::npos; open = line.find("${", at)) {
+        const size_t close = line.find('}', open);
+        if (close == std::string::npos) {
+            *error = "unterminated ${";
+            return line;
+        }
+        const std::string name = line.substr(open + 2, close - open - 2);
+        const char* value = std::getenv(name.c_str());
+        if (value == nullptr) {
+            *error = "the environment has no " + name;
+            return line;
+        }
+        expanded += line.substr(at, open - at) + value;
+        at = close + 1;
+    }
+    return expanded + line.substr(at);
 }
 
 std::vector<std::string> Scenario::Split(const std::string& line, std::string* error)
@@ -152,8 +175,10 @@ void Scenario::Fail(const std::string& reason)
 
 void Scenario::Step()
 {
-    const std::string& line = lines_[next_++];
     std::string error;
+    const std::string line = ExpandVariables(lines_[next_++], &error);
+    if (!error.empty())
+        return Fail(error);
     const auto words = Split(line, &error);
     if (!error.empty())
         return Fail(error);

@@ -129,6 +129,11 @@ void ScriptedPages::AddStep(const std::string& pattern, PageStep step)
     scripts_.push_back(Script {pattern, {std::move(step)}, {}});
 }
 
+void ScriptedPages::Forget(const std::string& pattern)
+{
+    std::erase_if(scripts_, [&](const Script& script) { return script.pattern == pattern; });
+}
+
 void ScriptedPages::SetBody(const std::string& pattern, const std::string& body)
 {
     for (Script& script : scripts_) {

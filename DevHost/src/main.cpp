@@ -97,6 +97,7 @@ int main(int argc, char** argv)
 
     Watchdog watchdog(timeout > 0 ? timeout : 120);
     options.echo = &std::cout;
+    options.hideServiceOrigin = true;
     try {
         DevHost::ScriptedPages pages;  // outlives the host, whose shut-down may still close windows
         DevHost::Host host(options);

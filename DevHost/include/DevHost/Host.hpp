@@ -22,6 +22,7 @@ class Project;
 struct Options {
     std::string profileFolder;       // empty: a fresh temporary folder, removed at the end
     std::ostream* echo = nullptr;    // where transcript lines are printed as they happen
+    bool hideServiceOrigin = false;  // write the local service's origin as "<service>"
 };
 
 class Host final : public Platform::HostBackend {

@@ -32,6 +32,8 @@ public:
 
     // Splits a line into words; "double quotes" keep blanks and understand \" \\ \n.
     static std::vector<std::string> Split(const std::string& line, std::string* error);
+    // Replaces each ${NAME} by the environment's value (for example the local service's origin).
+    static std::string ExpandVariables(const std::string& line, std::string* error);
 
 private:
     void Step();

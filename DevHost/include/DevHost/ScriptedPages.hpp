@@ -35,6 +35,8 @@ public:
 
     void AddStep(const std::string& pattern, PageStep step);
     void SetBody(const std::string& pattern, const std::string& body);
+    // Drops the script of exactly this pattern: the page does nothing more when it loads.
+    void Forget(const std::string& pattern);
 
     // Finishes the pages that are loading and plays their steps. Answers the first problem
     // (a step that could not be played), empty when none.
