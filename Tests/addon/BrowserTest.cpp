@@ -198,9 +198,7 @@ TEST_F(BrowserFixture, SettingsPagesUseTheSchemeOfTheHostVersion)
 
 TEST_F(BrowserFixture, PaletteOffersTheSettingsWhenTheKeyIsMalformed)
 {
-    kordela::test::LocalService::Options quiet;
-    quiet.logFile = "/dev/null";
-    kordela::test::LocalService service(quiet);
+    kordela::test::LocalService service(kordela::test::LocalService::Options::Quiet());
     ASSERT_TRUE(service.Running());
     nlohmann::json catalogue = service.Catalogue();
     catalogue["manufacturers"] = nlohmann::json::array();  // each button's address would offer it too

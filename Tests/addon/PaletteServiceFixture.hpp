@@ -36,13 +36,6 @@ protected:
         ::unsetenv("KORDELA_SERVICE_ORIGIN");
     }
 
-    static kordela::test::LocalService::Options Quiet()
-    {
-        kordela::test::LocalService::Options options;
-        options.logFile = "/dev/null";
-        return options;
-    }
-
     size_t RequestCount(const std::string& path) const
     {
         size_t count = 0;
@@ -75,6 +68,6 @@ protected:
     // The catalogue site's address of a page, as the service serves it.
     std::string Site(const std::string& pathAndQuery) const { return service.Origin() + pathAndQuery; }
 
-    kordela::test::LocalService service {Quiet()};
+    kordela::test::LocalService service {kordela::test::LocalService::Options::Quiet()};
     DevHost::ScriptedPages pages;
 };

@@ -41,13 +41,6 @@ std::string SampleFile(const std::string& path)
     return ReadFile(std::string(KORDELA_SOURCE_DIR) + "/Samples/files/" + path);
 }
 
-kordela::test::LocalService::Options QuietService()
-{
-    kordela::test::LocalService::Options options;
-    options.logFile = "/dev/null";
-    return options;
-}
-
 class DownloadTest : public AddOnHostTest {
 protected:
     void SetUp() override
@@ -135,7 +128,7 @@ protected:
         return found;
     }
 
-    kordela::test::LocalService service {QuietService()};
+    kordela::test::LocalService service {kordela::test::LocalService::Options::Quiet()};
     DevHost::ScriptedPages pages;
     std::function<void(short dialogId)> beforePage;
     std::string pageProblem;

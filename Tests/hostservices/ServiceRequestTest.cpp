@@ -20,13 +20,6 @@ constexpr const char* Key = "3f2504e0-4f89-11d3-9a0c-0305e82c3301";
 constexpr const char* ChairUrl = "kordela.example/Product/1234";
 constexpr const char* ChairGuid = "6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B";
 
-kordela::test::LocalService::Options QuietService()
-{
-    kordela::test::LocalService::Options options;
-    options.logFile = "/dev/null";
-    return options;
-}
-
 class ServiceRequestTest : public AddOnHostTest {
 protected:
     void SetUp() override
@@ -68,7 +61,7 @@ protected:
         return xml;
     }
 
-    kordela::test::LocalService service {QuietService()};
+    kordela::test::LocalService service {kordela::test::LocalService::Options::Quiet()};
 };
 
 std::string GuidRequest(const std::string& key, const std::string& url)

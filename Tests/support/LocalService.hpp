@@ -60,6 +60,14 @@ public:
         std::string executable = KORDELA_SERVICE_EXE;
         std::string catalogue = std::string(KORDELA_SAMPLES_DIR) + "/catalogue.json";
         std::string logFile{};  // empty: the service's request lines go to the test's standard error
+
+        // A service whose request lines go nowhere: tests read the log through Log().
+        static Options Quiet()
+        {
+            Options options;
+            options.logFile = "/dev/null";
+            return options;
+        }
     };
 
     LocalService();

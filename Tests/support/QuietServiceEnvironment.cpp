@@ -14,9 +14,7 @@ class QuietServiceEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        kordela::test::LocalService::Options options;
-        options.logFile = "/dev/null";
-        service_ = std::make_unique<kordela::test::LocalService>(options);
+        service_ = std::make_unique<kordela::test::LocalService>(kordela::test::LocalService::Options::Quiet());
         ASSERT_TRUE(service_->Running());
         nlohmann::json catalogue = service_->Catalogue();
         for (auto& manufacturer : catalogue["manufacturers"])
