@@ -1,6 +1,7 @@
 #include "BridgeFunctions.hpp"
 
 #include "DownloadManager.hpp"
+#include "UpdateManager.hpp"
 
 #include "Foundation.hpp"
 
@@ -31,22 +32,33 @@ long UnlinkKDPC(int, int)
     return -1;
 }
 
+// Nothing may escape into the page's script call; a failed step answers no text.
 std::unique_ptr<char[]> GetUpdateInfo()
 {
-    NotAvailableYet("object update information");
-    return nullptr;
+    try {
+        return UpdateManager::getInstance().GetUpdateInfo();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 std::unique_ptr<char[]> GetUpdateResultInfo()
 {
-    NotAvailableYet("object update result");
-    return nullptr;
+    try {
+        return UpdateManager::getInstance().GetUpdateResultInfo();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-long UpdateProducts(char*)
+long UpdateProducts(char* items)
 {
-    NotAvailableYet("object update");
-    return -1;
+    try {
+        return UpdateManager::getInstance().UpdateProducts(items);
+    } catch (...) {
+        ReportUpdateProblem("The object update stopped unexpectedly.");
+        return -1;
+    }
 }
 
 std::unique_ptr<char[]> GetKDPCUpdateInfo()

@@ -102,3 +102,8 @@ const char* XmlAnswer::getAttributeValue(const char* name) const
 {
     return reader_->xml->getAttributeValue(name);
 }
+
+bool XmlAnswer::isEmptyElement() const
+{
+    return reader_->xml->isEmptyElement();
+}

@@ -21,6 +21,8 @@ public:
     const char* getNodeData() const;
     // Null when the current element has no such attribute.
     const char* getAttributeValue(const char* name) const;
+    // True for an element written as a self-closing tag.
+    bool isEmptyElement() const;
 
 private:
     struct Reader;

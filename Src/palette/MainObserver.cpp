@@ -8,6 +8,7 @@
 #include "PaletteLayout.hpp"
 #include "PaletteMessages.hpp"
 #include "SettingsManager.hpp"
+#include "UpdateManager.hpp"
 
 #include <cstdio>
 #include <string>
@@ -178,7 +179,7 @@ void MainObserver::RunButtonAction(const DG::Item* source)
     } else if (source == &palette.productButton) {
         LaunchSiteWithObjectHandler();
     } else if (source == &palette.updateButton) {
-        NotAvailable("object update");
+        UpdateManager::getInstance().DoUpdate();
     } else if (source == &palette.cloudButton) {
         LaunchKDPCSelector();
     } else if (source == &palette.cloudUpdateButton) {

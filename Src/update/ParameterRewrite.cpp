@@ -1,0 +1,278 @@
+#include "ParameterRewrite.hpp"
+
+#include "BM.hpp"
+#include "CH.hpp"
+#include "ParameterText.hpp"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr const char* TitleName = "KD_Title";
+constexpr const char* SeparatorName = "KD_Separator";
+constexpr const char* Separator2Name = "KD_Separator2";
+constexpr const char* UrlName = "KD_prodaturl";
+constexpr const char* ProductGuidName = "KD_productguid";
+
+bool Named(const API_AddParType& record, const char* name)
+{
+    return CHEqualCStrings(ParameterNameOf(record).c_str(), name);
+}
+
+bool Named(const API_AddParType& record, const std::string& name)
+{
+    return Named(record, name.c_str());
+}
+
+bool IsBlockName(const char* name)
+{
+    return CHEqualCStrings(name, TitleName) || CHEqualCStrings(name, SeparatorName) ||
+           CHEqualCStrings(name, Separator2Name);
+}
+
+bool AnyEntryNamed(const UpdateEntries& entries, const char* name)
+{
+    for (const auto& entry : entries)
+        if (CHEqualCStrings(entry->variableName.c_str(), name))
+            return true;
+    return false;
+}
+
+bool InBlock(const API_AddParType& record, const UpdateEntries& entries)
+{
+    const std::string name = ParameterNameOf(record);
+    return IsBlockName(name.c_str()) || AnyEntryNamed(entries, name.c_str());
+}
+
+bool ListHas(const std::vector<API_AddParType>& params, const char* name)
+{
+    for (const API_AddParType& record : params)
+        if (Named(record, name))
+            return true;
+    return false;
+}
+
+unsigned short EntryFlags(const UpdateDataEntry& entry)
+{
+    unsigned short flags = APIParFlg_Fixed;
+    if (CHEqualCStrings(entry.variableStyle.c_str(), "Bold"))
+        flags |= APIParFlg_BoldName;
+    if (CHEqualCStrings(entry.variableModifier.c_str(), "Child"))
+        flags |= APIParFlg_Child;
+    if (entry.variableName == ProductGuidName)
+        flags |= APIParFlg_Hidden;
+    return flags;
+}
+
+API_AddParID EntryType(const UpdateDataEntry& entry)
+{
+    if (CHEqualCStrings(entry.variableType.c_str(), "String"))
+        return APIParT_CString;
+    if (CHEqualCStrings(entry.variableType.c_str(), "Real"))
+        return APIParT_RealNum;
+    return APIParT_Integer;
+}
+
+const char* ValueText(const UpdateDataEntry& entry)
+{
+    return entry.value ? entry.value->c_str() : "";
+}
+
+double ValueNumber(const UpdateDataEntry& entry)
+{
+    return entry.value ? std::atof(entry.value->c_str()) : 0.0;
+}
+
+void ReleaseCells(API_AddParType& record)
+{
+    if (record.value.array != nullptr)
+        BMhKill(&record.value.array);
+}
+
+API_AddParType BlockRecord(API_AddParID type, const char* name, const char* description)
+{
+    API_AddParType record {};
+    AddParameter(&record, 0, type, APIParFlg_BoldName, name, description, 0, nullptr, true);
+    return record;
+}
+
+API_AddParType EntryRecord(const UpdateDataEntry& entry)
+{
+    API_AddParType record {};
+    const API_AddParID type = EntryType(entry);
+    AddParameter(&record, 0, type, EntryFlags(entry), entry.variableName.c_str(), entry.variableDescription.c_str(),
+                 type == APIParT_CString ? 0 : ValueNumber(entry), ValueText(entry), true);
+    return record;
+}
+
+void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& entries)
+{
+    std::vector<API_AddParType> kept;
+    kept.reserve(params.size());
+    for (API_AddParType& record : params) {
+        bool obsolete = false;
+        for (const auto& entry : entries)
+            if (entry->obsolete && Named(record, entry->variableName))
+                obsolete = true;
+        if (obsolete)
+            ReleaseCells(record);
+        else
+            kept.push_back(record);
+    }
+    params.swap(kept);
+}
+
+void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& entries,
+                   const UnknownTypeReport& report)
+{
+    for (const auto& entry : entries) {
+        for (API_AddParType& record : params) {
+            if (!Named(record, entry->variableName))
+                continue;
+            CopyIntoField(record.uDescname, API_UAddParDescLen, entry->variableDescription);
+            if (CHEqualCStrings(entry->variableType.c_str(), "String")) {
+                CopyIntoField(record.value.uStr, API_UAddParStrLen, ValueText(*entry));
+            } else if (CHEqualCStrings(entry->variableType.c_str(), "Real")) {
+                record.typeID = APIParT_RealNum;
+                record.value.real = ValueNumber(*entry);
+            } else if (CHEqualCStrings(entry->variableType.c_str(), "Integer")) {
+                record.typeID = APIParT_Integer;
+                record.value.real = entry->value ? ReadWholeNumber(entry->value->c_str()) : 0;
+            } else if (report) {
+                report(entry->variableType);
+            }
+            record.flags |= EntryFlags(*entry);
+            break;
+        }
+    }
+}
+
+// The block is rebuilt after the product URL: block records that stand before the URL are
+// dropped (the block carries their new copies), then the records up to the first block
+// record after the URL, the new block, the foreign records that stood among the old block's
+// in their old order, and the rest. Whatever the part's layout, every record that is not
+// rewritten survives.
+void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entries)
+{
+    size_t url = params.size();
+    for (size_t i = 0; i < params.size(); ++i)
+        if (Named(params[i], UrlName))
+            url = i;
+    if (url != params.size()) {
+        std::vector<API_AddParType> kept;
+        for (size_t i = 0; i < params.size(); ++i) {
+            if (i < url && InBlock(params[i], entries))
+                ReleaseCells(params[i]);
+            else
+                kept.push_back(params[i]);
+        }
+        url -= params.size() - kept.size();
+        params.swap(kept);
+    }
+    const size_t searchFrom = url != params.size() ? url + 1 : 0;
+    size_t first = params.size();
+    size_t last = 0;
+    for (size_t i = searchFrom; i < params.size(); ++i) {
+        if (InBlock(params[i], entries)) {
+            first = std::min(first, i);
+            last = i + 1;
+        }
+    }
+    if (first == params.size()) {
+        first = searchFrom;
+        last = searchFrom;
+    }
+
+    std::vector<API_AddParType> result(params.begin(), params.begin() + static_cast<std::ptrdiff_t>(first));
+    if (!AnyEntryNamed(entries, TitleName))
+        result.push_back(BlockRecord(APIParT_Title, TitleName, "Kordela Information"));
+    if (!AnyEntryNamed(entries, SeparatorName))
+        result.push_back(BlockRecord(APIParT_Separator, SeparatorName, ""));
+    for (const auto& entry : entries)
+        if (!entry->obsolete)
+            result.push_back(EntryRecord(*entry));
+    if (!AnyEntryNamed(entries, Separator2Name))
+        result.push_back(BlockRecord(APIParT_Separator, Separator2Name, ""));
+    for (size_t i = first; i < last; ++i) {
+        if (InBlock(params[i], entries))
+            ReleaseCells(params[i]);
+        else
+            result.push_back(params[i]);
+    }
+    result.insert(result.end(), params.begin() + static_cast<std::ptrdiff_t>(last), params.end());
+    params.swap(result);
+}
+
+}  // namespace
+
+void AddParameter(API_AddParType* record, short index, API_AddParID type, unsigned short flags, const char* name,
+                  const char* description, double value, const char* textValue, bool /*utf8*/)
+{
+    // The host's narrow texts are UTF-8, so both readings of the texts are the same here.
+    record->typeID = type;
+    record->typeMod = API_ParSimple;
+    record->flags = flags;
+    record->index = index;
+    if (name != nullptr)
+        CHTruncate(name, record->name, sizeof record->name);
+    CopyIntoField(record->uDescname, API_UAddParDescLen, description != nullptr ? description : "");
+    if (type == APIParT_CString)
+        CopyIntoField(record->value.uStr, API_UAddParStrLen, textValue != nullptr ? textValue : "");
+    else
+        record->value.real = value;
+}
+
+void RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateEntries& entries,
+                              const UnknownTypeReport& report)
+{
+    const bool hadTitle = ListHas(params, TitleName);
+    const bool hadSeparator = ListHas(params, SeparatorName);
+    const bool hadSeparator2 = ListHas(params, Separator2Name);
+    size_t newEntries = 0;
+    bool anyObsolete = false;
+    for (const auto& entry : entries) {
+        anyObsolete = anyObsolete || entry->obsolete;
+        if (!entry->obsolete && !ListHas(params, entry->variableName.c_str()))
+            ++newEntries;
+    }
+    if (anyObsolete && !params.empty())
+        RemoveObsolete(params, entries);
+    const size_t total = newEntries + !hadTitle + !hadSeparator + !hadSeparator2;
+    if (total == 0)
+        UpdateInPlace(params, entries, report);
+    else
+        RebuildBlock(params, entries);
+    for (size_t i = 0; i < params.size(); ++i)
+        params[i].index = static_cast<int32_t>(i);
+}
+
+void UpdateInstanceParameters(API_AddParType* params, size_t count, const UpdateEntries& entries,
+                              const UnknownTypeReport& report)
+{
+    for (const auto& entry : entries) {
+        for (size_t i = 0; i < count; ++i) {
+            API_AddParType& record = params[i];
+            if (!Named(record, entry->variableName))
+                continue;
+            CopyIntoField(record.uDescname, API_UAddParDescLen, entry->variableDescription);
+            const bool text = record.typeID == APIParT_CString;
+            if (CHEqualCStrings(entry->variableType.c_str(), "String")) {
+                CopyIntoField(record.value.uStr, API_UAddParStrLen, ValueText(*entry));
+            } else if (CHEqualCStrings(entry->variableType.c_str(), "Real")) {
+                if (text)
+                    CopyIntoField(record.value.uStr, API_UAddParStrLen, ValueText(*entry));
+                else
+                    record.value.real = ValueNumber(*entry);
+            } else if (CHEqualCStrings(entry->variableType.c_str(), "Integer")) {
+                if (text)
+                    CopyIntoField(record.value.uStr, API_UAddParStrLen, ValueText(*entry));
+                else
+                    record.value.real = entry->value ? ReadWholeNumber(entry->value->c_str()) : 0;
+            } else if (report) {
+                report(entry->variableType);
+            }
+            record.flags |= EntryFlags(*entry);
+        }
+    }
+}

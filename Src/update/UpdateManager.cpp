@@ -1,0 +1,315 @@
+#include "UpdateManager.hpp"
+
+#include "APIKey.hpp"
+#include "BM.hpp"
+#include "BrowserDialog.hpp"
+#include "CH.hpp"
+#include "Endpoints.hpp"
+#include "HostServices.hpp"
+#include "PaletteMessages.hpp"
+#include "ParameterRewrite.hpp"
+#include "ParameterText.hpp"
+#include "ServiceRequest.hpp"
+#include "UpdateAnswer.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* BrowserInitError = "Error initializing the browser component.";
+constexpr size_t ProductListSize = 1000000;
+constexpr short UnknownParameterType = 13;
+constexpr size_t GuidFieldLimit = 49;
+constexpr size_t NumberFieldLimit = 7;
+constexpr size_t FlagFieldLimit = 5;
+
+std::unique_ptr<char[]> NewCString(const std::string& text, size_t minimumSize = 0)
+{
+    const size_t size = std::max(text.size() + 1, minimumSize);
+    auto buffer = std::make_unique<char[]>(size);
+    std::memcpy(buffer.get(), text.data(), text.size());
+    return buffer;
+}
+
+GSErrCode OpenPage(const std::string& pageAddress)
+{
+    const auto address = UrlGenerator(pageAddress.c_str());
+    if (!address) {
+        ReportAlert(BrowserInitError);
+        return ErrCode::General;
+    }
+    RunBrowserDialog(address.get(), false, 0);
+    return NoError;
+}
+
+void ReportUnknownType(const std::string& type)
+{
+    ReportUpdateProblem(LocString(PaletteMessages::List, UnknownParameterType) + " " + type);
+}
+
+// JSON string content: a GUID from a part's parameters is not trusted to be plain.
+std::string JsonText(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The library part's parameter list, released at the end of the rewrite.
+struct PartParameters {
+    ~PartParameters() { ACAPI_DisposeAddParHdl(&handle); }
+    API_AddParType** handle = nullptr;
+};
+
+// The element's memo, released after its step.
+struct InstanceMemo {
+    ~InstanceMemo() { ACAPI_DisposeElemMemoHdls(&memo); }
+    API_ElementMemo memo {};
+};
+
+struct ChangeElementCommand {
+    GSErrCode* err;
+    API_Element* element;
+    API_ElementMemo* memo;
+    int* counter;
+
+    GSErrCode operator()() const
+    {
+        API_Element mask;
+        std::memset(static_cast<void*>(&mask), 0xFF, sizeof mask);
+        *err = ACAPI_Element_Change(element, &mask, memo, APIMemoMask_All, true);
+        if (*err == NoError)
+            ++*counter;
+        return *err;
+    }
+};
+
+}  // namespace
+
+void ReportUpdateProblem(const std::string& line)
+{
+#if KORDELA_HOST_VERSION >= 21
+    ACAPI_WriteReport(GS::UniString(line), false);
+#else
+    ACAPI_WriteReport(line.c_str(), false);
+#endif
+}
+
+UpdateManager& UpdateManager::getInstance()
+{
+    static UpdateManager theOnlyInstance;
+    return theOnlyInstance;
+}
+
+void UpdateManager::DoUpdate()
+{
+    updateInfo.Init();
+    updatedProductGuids.Clear();
+    notUpdatedProductGuids.Clear();
+    ShowUpdateDialog();
+    if (!updatedProductGuids.IsEmpty() || !notUpdatedProductGuids.IsEmpty())
+        ShowResultDialog();
+}
+
+GSErrCode UpdateManager::ShowUpdateDialog()
+{
+    API_SelectionInfo info {};
+    GS::Array<API_Neig> selection;
+    const GSErrCode err = ACAPI_Selection_Get(&info, &selection, true);
+    if (err != NoError && err != ErrCode::NoSelection)
+        return err;
+    const std::string path = std::string("/CadApplication/ProductUpdate?isSelectionUpdate=") +
+                             (selection.IsEmpty() ? "false" : "true");
+    return OpenPage(Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, path.c_str()));
+}
+
+GSErrCode UpdateManager::ShowResultDialog()
+{
+    return OpenPage(
+        Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, "/CadApplication/ProductUpdateResult"));
+}
+
+std::unique_ptr<char[]> UpdateManager::GetUpdateInfo()
+{
+    const GS::HashTable<GS::UniString, int> products = updateInfo.minEditionByProduct;
+    std::string list;
+    for (const auto& [guid, edition] : products)
+        list += guid.ToCStr().Get() + std::string(",") + std::to_string(edition) + ";";
+    // A list that outgrows the page's usual buffer is delivered whole.
+    return NewCString(list, ProductListSize);
+}
+
+void UpdateManager::UpdateUpdateInfo(const char* items)
+{
+    if (items == nullptr)
+        return;
+    const std::string text = items;
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = text.find(';', begin);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string record = text.substr(begin, end - begin);
+        begin = end + 1;
+        const size_t firstComma = record.find(',');
+        const size_t lastComma = record.rfind(',');
+        const size_t secondComma = firstComma == std::string::npos ? std::string::npos : record.find(',', firstComma + 1);
+        // Records without all three fields say nothing that could be applied.
+        if (secondComma == std::string::npos)
+            continue;
+        const std::string guid = record.substr(0, std::min(firstComma, GuidFieldLimit));
+        const std::string number =
+            record.substr(firstComma + 1, std::min(secondComma - firstComma - 1, NumberFieldLimit));
+        const std::string flag = record.substr(lastComma + 1, FlagFieldLimit);
+        updateInfo.SetNewEditionNumbersAndSelectedFlagForProductGuid(GS::UniString(guid), ReadWholeNumber(number.c_str()),
+                                                                     CHEqualCStrings(flag.c_str(), "true"));
+    }
+}
+
+int UpdateManager::UpdateProducts(const char* items)
+{
+    UpdateUpdateInfo(items);
+    GS::Array<GS::UniString> products;
+    updateInfo.GetUpdatableProductGuids(&products);
+    UpdateDataTable data;
+    RetrieveUpdateInformation(&data, &products);
+    ElementsByProduct elements;
+    LibPartsByProduct libParts;
+    updateInfo.GetUpdatableObjectsAndLibParts(&elements, &libParts);
+    UpdateLibParts(&data, &libParts, &updatedProductGuids, &notUpdatedProductGuids, &updatedLibPartCount,
+                   &processedLibPartCount);
+    int changed = 0;
+    UpdateInstances(&data, &elements, &changed);
+    return 0;
+}
+
+std::unique_ptr<char[]> UpdateManager::GetUpdateResultInfo()
+{
+    std::string json = "[";
+    auto add = [&json](const GS::UniString& guid, bool updated) {
+        if (json.size() > 1)
+            json += ",";
+        json += "{\"productguid\":\"" + JsonText(guid.ToCStr().Get()) + "\",\"isupdated\":" +
+                (updated ? "true" : "false") + ",\"error\":null, \"warning\":null}";
+    };
+    for (const GS::UniString& guid : updatedProductGuids)
+        add(guid, true);
+    for (const GS::UniString& guid : notUpdatedProductGuids)
+        add(guid, false);
+    json += "]";
+    return NewCString(json);
+}
+
+int UpdateManager::RetrieveUpdateInformation(UpdateDataTable* table, const GS::Array<GS::UniString>* products)
+{
+    const auto key = GetCheckedAPIKey();
+    const std::string request = BuildUpdateRequest(key.get(), *products);
+    const PostResult post = PostServiceRequest(Endpoints::LegacyHttpScheme, "/GetKordelaInfoXml3", request);
+    if (post.started) {
+        SetStartupProgress(75);
+        ReadUpdateAnswer(post.answerFile.c_str(), *products, table, ReportUpdateProblem);
+    }
+    SetStartupProgress(80);
+    return 0;
+}
+
+int UpdateManager::UpdateLibParts(const UpdateDataTable* data, const LibPartsByProduct* libParts,
+                                  GS::Array<GS::UniString>* updated, GS::Array<GS::UniString>* notUpdated,
+                                  int* updatedCount, int* processedCount)
+{
+    *updatedCount = 0;
+    *processedCount = 0;
+    for (const auto& [product, indices] : *libParts) {
+        for (const int index : indices) {
+            ++*processedCount;
+            const std::shared_ptr<UpdateData>* found =
+                data->ContainsKey(product) ? &data->Get(product) : nullptr;
+            if (found == nullptr) {
+                notUpdated->Push(product);
+            } else if (UpdateALibpart(index, (*found)->entries)) {
+                updated->Push(product);
+                ++*updatedCount;
+            } else {
+                notUpdated->Push(product);
+            }
+        }
+    }
+    return 0;
+}
+
+bool UpdateManager::UpdateALibpart(int libPartIndex, const UpdateEntries& entries)
+{
+    double a = 0;
+    double b = 0;
+    int32_t count = 0;
+    PartParameters part;
+    if (ACAPI_LibPart_GetParams(libPartIndex, &a, &b, &count, &part.handle) != NoError || part.handle == nullptr)
+        return false;
+    API_LibPartDetails details {};
+    ACAPI_LibPart_GetDetails(libPartIndex, &details);
+
+    const size_t records = BMhGetSize(reinterpret_cast<GSHandle>(part.handle)) / sizeof(API_AddParType);
+    std::vector<API_AddParType> params(*part.handle, *part.handle + records);
+    RewriteLibPartParameters(params, entries, ReportUnknownType);
+    if (BMhSetSize(reinterpret_cast<GSHandle>(part.handle), params.size() * sizeof(API_AddParType)) != NoError)
+        return false;
+    std::copy(params.begin(), params.end(), *part.handle);
+
+    API_LibPart libPart {};
+    libPart.index = libPartIndex;
+    ACAPI_LibPart_Get(&libPart);
+    GSHandle section = nullptr;
+    ACAPI_LibPart_GetSect_ParamDef(&libPart, part.handle, &a, &b, &section);
+    ACAPI_LibPart_SetDetails_ParamDef(&libPart, part.handle, &details);
+    const API_LibPartSection descriptor {API_SectParamDef, 0};
+    const GSErrCode err = ACAPI_LibPart_UpdateSection(libPartIndex, &descriptor, section);
+    if (section != nullptr)
+        BMhKill(&section);
+    return err == NoError;
+}
+
+int UpdateManager::UpdateInstances(const UpdateDataTable* data, const ElementsByProduct* elements, int* changedCount)
+{
+    *changedCount = 0;
+    for (const auto& [product, guids] : *elements) {
+        for (const API_Guid& guid : guids) {
+            API_Element element {};
+            element.header.guid = guid;
+            GSErrCode err = ACAPI_Element_Get(&element);
+            if (err != NoError)
+                continue;
+            InstanceMemo instance;
+            ACAPI_Element_GetMemo(guid, &instance.memo, APIMemoMask_All);
+            if (!data->ContainsKey(product))
+                continue;
+            API_AddParType** params = instance.memo.params;
+            const size_t count =
+                params != nullptr ? BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType) : 0;
+            if (count > 0)
+                UpdateInstanceParameters(*params, count, data->Get(product)->entries, ReportUnknownType);
+            const ChangeElementCommand command {&err, &element, &instance.memo, changedCount};
+#if KORDELA_HOST_VERSION >= 19
+            ACAPI_CallUndoableCommand(GS::UniString(""), command);
+#else
+            ACAPI_OpenUndoableSession(GS::UniString(""));
+            command();
+            ACAPI_CloseUndoableSession();
+#endif
+        }
+    }
+    return 0;
+}
