@@ -1,6 +1,8 @@
 #include "BridgeFunctions.hpp"
 
 #include "DownloadManager.hpp"
+#include "HostServices.hpp"
+#include "KDPCManager.hpp"
 #include "UpdateManager.hpp"
 
 #include "Foundation.hpp"
@@ -12,24 +14,34 @@ void NotAvailableYet(const char* operation)
 {
     NSLog("%s: not available yet", operation);
 }
+
+// Nothing may escape into the page's script call: a failure there is a modification error.
+template <class Call>
+long GuardedCloudCall(Call call)
+{
+    try {
+        return call();
+    } catch (...) {
+        ReportAlert(ModificationErrorMessage().c_str());
+        return -3;
+    }
+}
 }  // namespace
 
-long AddKDPC(int, int)
+// The page hands the cloud id first; the manager takes the library part first.
+long AddKDPC(int cloudId, int libPartIndex)
 {
-    NotAvailableYet("attaching a property cloud");
-    return -1;
+    return GuardedCloudCall([&] { return KDPCManager::AddKDPCParams(libPartIndex, cloudId); });
 }
 
-long LinkKDPC(int, int)
+long LinkKDPC(int cloudId, int libPartIndex)
 {
-    NotAvailableYet("linking a property cloud");
-    return -1;
+    return GuardedCloudCall([&] { return KDPCManager::LinkKDPCParams(libPartIndex, cloudId); });
 }
 
-long UnlinkKDPC(int, int)
+long UnlinkKDPC(int cloudId, int libPartIndex)
 {
-    NotAvailableYet("unlinking a property cloud");
-    return -1;
+    return GuardedCloudCall([&] { return KDPCManager::UnlinkKDPCParams(libPartIndex, cloudId); });
 }
 
 // Nothing may escape into the page's script call; a failed step answers no text.

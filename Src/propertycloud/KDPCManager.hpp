@@ -1,0 +1,68 @@
+// Property clouds: named sets of properties that the service keeps for a product under a
+// cloud id. A library part records its clouds in the array parameter "KDPC_HNDL" (rows of
+// cloud id, linked flag, edition) and holds each cloud's properties as ordinary parameters
+// between "KDPC_Title" and "KDPC_Separator".
+#pragma once
+
+#include "ACAPI.hpp"
+
+#include <optional>
+#include <string>
+
+class KDPCManager {
+public:
+    // One entry of a cloud; the first entry of a cloud is its title.
+    struct KDPCParamType {
+        std::string variableName;
+        std::string name;
+        std::optional<std::string> value;  // absent only on the title entry
+        int32_t kind = 1;
+        bool visible = false;
+        bool editable = false;
+        bool isTitle = false;
+    };
+
+    // One cloud as received for one library part, entries in the order of the answer.
+    struct KDPCInfo {
+        std::string name;
+        std::string lastModified;
+        GS::Array<KDPCParamType> params;
+    };
+
+    // Fills one simple parameter record; the record is not cleared first. Texts are UTF-8
+    // when `utf8` is set, 8-bit system text otherwise, and always cut to their fields.
+    static void NAddParameter(API_AddParType* param, short index, API_AddParID type, unsigned short flags,
+                              const char* name, const char* description, double value, const char* text, bool utf8);
+    // Fills one array parameter record with its own copy of `cells`; the caller keeps `cells`.
+    static void AddParameterArray(API_AddParType* param, short index, API_AddParID type, unsigned short flags,
+                                  const char* name, const char* description, int dim1, int dim2, GSHandle cells);
+
+    // 0 (also when nothing could be asked or read: `info` may stay empty), -1 no such part,
+    // -2 no product GUID, -3 temporary path too long.
+    static int RetrieveObjectRelatedInformation(int libPartIndex, int cloudId, KDPCInfo* info);
+
+    static int AddKDPCParams(int libPartIndex, int cloudId);
+    static int LinkKDPCParams(int libPartIndex, int cloudId);
+    static int UnlinkKDPCParams(int libPartIndex, int cloudId);
+
+    // Appends to `missing` the position of every entry the part has no parameter for.
+    static int CollectKDPCInfoOfLibPart(int libPartIndex, const char* prefix, const KDPCInfo& info,
+                                        GS::Array<int>* missing);
+    // Merges the cloud's entries into the list; `params` may be reallocated, `count` grows
+    // by the records inserted. Never drops a record, and leaves every index field equal to
+    // its record's position.
+    static int UpdateKDPCMemo(API_AddParType**& params, int32_t& count, const char* prefix, const KDPCInfo& info,
+                              const GS::Array<int>& missing);
+    static int UpdateKDPCParams(int libPartIndex, int cloudId, bool refreshInstances);
+    static int UpdateKDPCParams(int libPartIndex);
+
+    // The part of a cloud's variable names that all its parameters share.
+    static std::string CloudPrefix(const KDPCInfo& info);
+
+private:
+    static int RefreshWith(int libPartIndex, int cloudId, const KDPCInfo& info, bool refreshInstances);
+    static int SetLinked(int libPartIndex, int cloudId, double target);
+};
+
+// The alert every failed change of a part's parameters shows.
+std::string ModificationErrorMessage();

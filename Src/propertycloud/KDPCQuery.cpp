@@ -1,0 +1,95 @@
+#include "KDPCManager.hpp"
+#include "LibPart.hpp"
+#include "ParamList.hpp"
+
+#include "APIKey.hpp"
+#include "Folders.hpp"
+#include "HostServices.hpp"
+#include "ServiceRequest.hpp"
+#include "UrlToGuidHandler.hpp"
+#include "XmlAnswer.hpp"
+
+#include "CH.hpp"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr const char* CloudRequestTemplate =
+    "<?xml version='1.0' encoding='UTF-8'?><Bim API='%s' Application='ArchiCAD'><Object ProductId='%s' /><Kdpc "
+    "CloudId='%s' /></Bim>";
+
+std::string Attribute(const XmlAnswer& reader, const char* name)
+{
+    const char* value = reader.getAttributeValue(name);
+    return value != nullptr ? value : "";
+}
+
+void ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
+{
+    while (reader.read()) {
+        if (reader.getNodeType() != XmlAnswer::Node::Element)
+            continue;
+        const char* element = reader.getNodeName();
+        if (CHEqualCStrings(element, "KDPC")) {
+            info->name = Attribute(reader, "Name");
+            info->lastModified = Attribute(reader, "LastModified");
+            KDPCManager::KDPCParamType title;
+            title.variableName = Attribute(reader, "VariableName");
+            title.name = info->name;
+            title.visible = true;
+            title.isTitle = true;
+            info->params.Push(std::move(title));
+        } else if (CHEqualCStrings(element, "KDPCProperty")) {
+            KDPCManager::KDPCParamType property;
+            property.variableName = Attribute(reader, "VariableName");
+            property.value = Attribute(reader, "Value");
+            property.name = Attribute(reader, "Name");
+            property.visible = Attribute(reader, "Visible") == "true";
+            property.editable = Attribute(reader, "Editable") == "true";
+            info->params.Push(std::move(property));
+        }
+    }
+}
+
+// The product the part stands for; "KD_productguid" wins over the product URL.
+std::string ProductGuidOf(AC::LibPart& part)
+{
+    API_AddParType* guid = part.GetParam("KD_productguid");
+    API_AddParType* url = part.GetParam("KD_prodatUrl");
+    if (guid == nullptr && url != nullptr)
+        return UrlToGuidHandler::getInstance()[GS::UniString(Cloud::TextOf(*url))].ToUTF8();
+    return guid != nullptr ? Cloud::TextOf(*guid) : std::string();
+}
+
+}  // namespace
+
+int KDPCManager::RetrieveObjectRelatedInformation(int libPartIndex, int cloudId, KDPCInfo* info)
+{
+    const auto key = GetCheckedAPIKey();
+    std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex));
+    if (part == nullptr) {
+        ReportAlert("The library part could not be found!");
+        return -1;
+    }
+    const std::string guid = ProductGuidOf(*part);
+    if (guid.empty()) {
+        ReportAlert("The selected object is not a KDPC valid object.");
+        return -2;
+    }
+    char folder[TempPathSize] = {};
+    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1) {
+        ReportAlert(LocString(32530, 1).c_str());
+        return -3;
+    }
+    const std::string request =
+        FormatRequest(CloudRequestTemplate, {key != nullptr ? key.get() : "", guid, std::to_string(cloudId)});
+    const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetKdpcInfoXml2", request);
+    if (!post.started)
+        return 0;
+    XmlAnswer reader(post.answerFile.c_str());
+    if (reader.IsOpen())
+        ReadAnswer(reader, info);
+    return 0;
+}

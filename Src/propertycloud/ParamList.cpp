@@ -1,0 +1,196 @@
+#include "ParamList.hpp"
+
+#include "CH.hpp"
+
+#include <cstring>
+
+namespace Cloud {
+
+std::string NameOf(const API_AddParType& param)
+{
+    return std::string(param.name, strnlen(param.name, sizeof param.name));
+}
+
+std::string TextOf(const API_AddParType& param)
+{
+    size_t length = 0;
+    while (length < API_UAddParStrLen && param.value.uStr[length] != 0)
+        ++length;
+    return GS::UTF16ToUTF8(std::u16string(param.value.uStr, length));
+}
+
+void PutText(char16_t* field, size_t capacity, const char* text, bool utf8)
+{
+    std::u16string units;
+    if (text != nullptr) {
+        if (utf8) {
+            units = GS::UTF8ToUTF16(text);
+        } else {
+            for (const char* c = text; *c != 0; ++c)
+                units.push_back(static_cast<char16_t>(static_cast<unsigned char>(*c)));
+        }
+    }
+    size_t length = std::min(units.size(), capacity - 1);
+    // A lone high surrogate at the cut would start a character that is not there.
+    if (length > 0 && length < units.size() && units[length - 1] >= 0xD800 && units[length - 1] <= 0xDBFF)
+        --length;
+    std::memcpy(field, units.data(), length * sizeof(char16_t));
+    field[length] = 0;
+}
+
+ParamList::~ParamList()
+{
+    if (params_ != nullptr)
+        ACAPI_DisposeAddParHdl(&params_);
+}
+
+bool ParamList::Read(int libPartIndex)
+{
+    if (ACAPI_LibPart_GetDetails(libPartIndex, &details_) != NoError)
+        return false;
+    double a = 0;
+    double b = 0;
+    if (ACAPI_LibPart_GetParams(libPartIndex, &a, &b, &count_, &params_) != NoError)
+        return false;
+    details_.a = a;
+    details_.b = b;
+    // The count must describe the list we hold, whatever the host reported.
+    const int32_t held =
+        params_ != nullptr ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params_)) / sizeof(API_AddParType))
+                           : 0;
+    if (count_ > held || count_ < 0)
+        count_ = held;
+    return true;
+}
+
+ParamList::WriteResult ParamList::WriteBack(int libPartIndex)
+{
+    API_LibPart libPart {};
+    libPart.index = libPartIndex;
+    if (ACAPI_LibPart_Get(&libPart) != NoError)
+        return WriteResult::BuildFailed;
+    GSHandle section = nullptr;
+    double a = details_.a;
+    double b = details_.b;
+    if (ACAPI_LibPart_GetSect_ParamDef(&libPart, params_, &a, &b, &section) != NoError) {
+        BMhKill(&section);
+        return WriteResult::BuildFailed;
+    }
+    WriteResult result = WriteResult::Done;
+    const API_LibPartSection sectionType {API_SectParamDef, 0};
+    if (ACAPI_LibPart_SetDetails_ParamDef(&libPart, params_, &details_) != NoError)
+        result = WriteResult::BuildFailed;
+    else if (ACAPI_LibPart_UpdateSection(libPartIndex, &sectionType, section) != NoError)
+        result = WriteResult::StoreFailed;
+    BMhKill(&section);
+    return result;
+}
+
+int32_t ParamList::Find(const char* name) const
+{
+    int32_t found = -1;
+    for (int32_t i = 0; i < count_; ++i)
+        if (CHEqualCStrings(NameOf((*params_)[i]).c_str(), name, CaseInsensitive))
+            found = i;
+    return found;
+}
+
+bool ParamList::Insert(int32_t pos, int32_t n)
+{
+    if (pos < 0 || pos > count_ || n < 0)
+        return false;
+    const size_t size = static_cast<size_t>(count_ + n) * sizeof(API_AddParType);
+    if (params_ == nullptr)
+        params_ = BMTypedHandle<API_AddParType>(BMhAllClear(size));
+    else if (BMhSetSize(reinterpret_cast<GSHandle>(params_), size) != NoError)
+        return false;
+    if (params_ == nullptr)
+        return false;
+    API_AddParType* records = *params_;
+    std::memmove(static_cast<void*>(records + pos + n), records + pos,
+                 static_cast<size_t>(count_ - pos) * sizeof(API_AddParType));
+    for (int32_t i = pos; i < pos + n; ++i)
+        new (&records[i]) API_AddParType {};
+    count_ += n;
+    for (int32_t i = pos; i < count_; ++i)
+        records[i].index = i;
+    return true;
+}
+
+CellTable::CellTable(API_AddParType& param)
+{
+    if (param.typeMod != API_ParArray || param.value.array == nullptr || param.dim1 <= 0 || param.dim2 <= 0)
+        return;
+    const size_t held = BMhGetSize(param.value.array) / sizeof(double);
+    columns_ = param.dim2;
+    // Only whole rows that the handle really holds count.
+    const size_t wholeRows = held / static_cast<size_t>(columns_);
+    rows_ = static_cast<int32_t>(std::min<size_t>(wholeRows, static_cast<size_t>(param.dim1)));
+    cells_ = reinterpret_cast<double*>(*param.value.array);
+    if (rows_ == 0)
+        columns_ = 0;
+}
+
+API_ElemTypeID ElementTypeOf(API_LibTypeID libType)
+{
+    switch (libType) {
+    case APILib_WindowID: return API_WindowID;
+    case APILib_DoorID: return API_DoorID;
+    case APILib_LampID: return API_LampID;
+    default: return API_ObjectID;
+    }
+}
+
+int32_t LibPartIndexOf(const API_Element& element)
+{
+    switch (element.header.typeID) {
+    case API_WindowID: return element.window.openingBase.libInd;
+    case API_DoorID: return element.door.openingBase.libInd;
+    case API_SkylightID: return element.skylight.openingBase.libInd;
+    case API_ObjectID: return element.object.libInd;
+    case API_LampID: return element.lamp.libInd;
+    default: return 0;
+    }
+}
+
+GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& command)
+{
+#if KORDELA_HOST_VERSION >= 19
+    return ACAPI_CallUndoableCommand(GS::UniString(name), command);
+#else
+    ACAPI_OpenUndoableSession(GS::UniString(name));
+    const GSErrCode result = command();
+    ACAPI_CloseUndoableSession();
+    return result;
+#endif
+}
+
+void ForEachInstance(int libPartIndex, const std::function<void(API_AddParType**&, int32_t&)>& change)
+{
+    API_LibPart libPart {};
+    libPart.index = libPartIndex;
+    if (ACAPI_LibPart_Get(&libPart) != NoError)
+        return;
+    GS::Array<API_Guid> guids;
+    ACAPI_Element_GetElemList(ElementTypeOf(libPart.typeID), &guids);
+    for (const API_Guid& guid : guids) {
+        API_Element element {};
+        element.header.guid = guid;
+        if (ACAPI_Element_Get(&element) != NoError || LibPartIndexOf(element) != libPartIndex)
+            continue;
+        API_ElementMemo memo {};
+        if (ACAPI_Element_GetMemo(guid, &memo, APIMemoMask_All) != NoError) {
+            ACAPI_DisposeElemMemoHdls(&memo);
+            continue;
+        }
+        int32_t count = memo.params != nullptr
+                            ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(memo.params)) /
+                                                   sizeof(API_AddParType))
+                            : 0;
+        change(memo.params, count);
+        ACAPI_Element_ChangeMemo(guid, APIMemoMask_AddPars, &memo);
+        ACAPI_DisposeElemMemoHdls(&memo);
+    }
+}
+
+}  // namespace Cloud

@@ -1,0 +1,71 @@
+// A library part's parameter list as read from the host, owned until it is written back,
+// and the bounded reading of parameter names, texts and "KDPC_HNDL" cells.
+#pragma once
+
+#include "ACAPI.hpp"
+
+#include <functional>
+#include <string>
+
+namespace Cloud {
+
+std::string NameOf(const API_AddParType& param);
+std::string TextOf(const API_AddParType& param);
+// `text` into a UTF-16 field of `capacity` units, cut (never inside a surrogate pair) and
+// NUL-terminated; 8-bit system text is read as Latin-1.
+void PutText(char16_t* field, size_t capacity, const char* text, bool utf8);
+
+class ParamList {
+public:
+    ParamList() = default;
+    ~ParamList();
+    ParamList(const ParamList&) = delete;
+    ParamList& operator=(const ParamList&) = delete;
+
+    // False when the part's details or parameters cannot be read.
+    bool Read(int libPartIndex);
+    enum class WriteResult { Done, BuildFailed, StoreFailed };
+    WriteResult WriteBack(int libPartIndex);
+
+    int32_t Count() const { return count_; }
+    API_AddParType& operator[](int32_t i) { return (*params_)[i]; }
+    API_AddParType**& Handle() { return params_; }
+    int32_t& CountRef() { return count_; }
+    // Position of the last record of that name (case-insensitive), or -1.
+    int32_t Find(const char* name) const;
+    // `n` fresh records at `pos`; the records from `pos` on move up. Index fields follow.
+    bool Insert(int32_t pos, int32_t n);
+
+private:
+    API_AddParType** params_ = nullptr;
+    int32_t count_ = 0;
+    API_LibPartDetails details_ {};
+};
+
+// The cells of an array parameter that really exist: never more than its dimensions
+// promise and its handle holds.
+class CellTable {
+public:
+    explicit CellTable(API_AddParType& param);
+    int32_t Rows() const { return rows_; }
+    int32_t Columns() const { return columns_; }
+    bool Has(int32_t row, int32_t column) const { return row >= 0 && row < rows_ && column >= 0 && column < columns_; }
+    double& Cell(int32_t row, int32_t column) { return cells_[static_cast<size_t>(row) * columns_ + column]; }
+
+private:
+    double* cells_ = nullptr;
+    int32_t rows_ = 0;
+    int32_t columns_ = 0;
+};
+
+// Element type of the placed instances of a part of that library-part type.
+API_ElemTypeID ElementTypeOf(API_LibTypeID libType);
+// The library-part index a placed element uses, 0 for element types without one.
+int32_t LibPartIndexOf(const API_Element& element);
+// Runs `command` as one undoable step of that name, in the way the host version offers.
+GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& command);
+// Runs `change` on the parameter list of every placed instance of the part; reads and
+// writes each whole memo with the host's mask.
+void ForEachInstance(int libPartIndex, const std::function<void(API_AddParType**&, int32_t&)>& change);
+
+}  // namespace Cloud
