@@ -21,7 +21,7 @@ void ReportModificationError()
 
 bool IsHandleRecord(const API_AddParType& param)
 {
-    return Cloud::NameOf(param) == "KDPC_HNDL";
+    return ParameterNameOf(param) == "KDPC_HNDL";
 }
 
 // A new cells handle of `rows` rows of (id, linked, edition).

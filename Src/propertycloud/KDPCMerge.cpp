@@ -1,6 +1,7 @@
 #include "KDPCManager.hpp"
 #include "LibPart.hpp"
 #include "ParamList.hpp"
+#include "ParameterRewrite.hpp"
 
 #include "CH.hpp"
 #include "HostServices.hpp"
@@ -26,7 +27,7 @@ bool BeginsWith(const std::string& name, const std::string& prefix)
 
 void SetValue(API_AddParType& record, const std::string& utf8)
 {
-    Cloud::PutText(record.value.uStr, API_UAddParStrLen, utf8.c_str(), true);
+    CopyIntoField(record.value.uStr, API_UAddParStrLen, utf8);
 }
 
 // Where the cloud's group starts: after "KDPC_Title", or at the first record of the run of
@@ -35,11 +36,11 @@ size_t InsertionPoint(const std::vector<API_AddParType>& records, const std::str
 {
     size_t i = records.size();
     while (i > 0) {
-        const std::string name = Cloud::NameOf(records[i - 1]);
+        const std::string name = ParameterNameOf(records[i - 1]);
         if (CHEqualCStrings(name.c_str(), "KDPC_Title"))
             return i;
         if (BeginsWith(name, prefix)) {
-            while (i > 0 && BeginsWith(Cloud::NameOf(records[i - 1]), prefix))
+            while (i > 0 && BeginsWith(ParameterNameOf(records[i - 1]), prefix))
                 --i;
             return i;
         }
@@ -60,17 +61,7 @@ std::string KDPCManager::CloudPrefix(const KDPCInfo& info)
 void KDPCManager::NAddParameter(API_AddParType* param, short index, API_AddParID type, unsigned short flags,
                                 const char* name, const char* description, double value, const char* text, bool utf8)
 {
-    param->typeID = type;
-    param->index = index;
-    param->typeMod = API_ParSimple;
-    param->flags = flags;
-    if (name != nullptr)
-        CHTruncate(name, param->name, sizeof param->name);
-    Cloud::PutText(param->uDescname, API_UAddParDescLen, description, utf8);
-    if (type == APIParT_CString)
-        Cloud::PutText(param->value.uStr, API_UAddParStrLen, text, utf8);
-    else
-        param->value.real = value;
+    AddParameter(param, index, type, flags, name, description, value, text, utf8);
 }
 
 void KDPCManager::AddParameterArray(API_AddParType* param, short index, API_AddParID type, unsigned short flags,
@@ -83,7 +74,7 @@ void KDPCManager::AddParameterArray(API_AddParType* param, short index, API_AddP
     param->flags = flags;
     param->index = index;
     CHTruncate(name != nullptr ? name : "", param->name, sizeof param->name);
-    Cloud::PutText(param->uDescname, API_UAddParDescLen, description, false);
+    CopyIntoField(param->uDescname, API_UAddParDescLen, description != nullptr ? description : "");
     param->value.array = cells != nullptr ? BMhDuplicate(cells) : nullptr;
 }
 
@@ -115,7 +106,7 @@ int KDPCManager::UpdateKDPCMemo(API_AddParType**& params, int32_t& count, const 
                 continue;
             const std::string wanted = FieldName(entry.variableName);
             for (int32_t i = 0; i < n; ++i) {
-                if (Cloud::NameOf((*params)[i]) == wanted) {
+                if (ParameterNameOf((*params)[i]) == wanted) {
                     SetValue((*params)[i], *entry.value);
                     break;
                 }
@@ -136,7 +127,7 @@ int KDPCManager::UpdateKDPCMemo(API_AddParType**& params, int32_t& count, const 
     size_t next = pos;  // the next old record of the group not yet taken over
     for (const KDPCParamType& entry : info.params) {
         const std::string wanted = FieldName(entry.variableName);
-        if (next < old.size() && CHEqualCStrings(Cloud::NameOf(old[next]).c_str(), wanted.c_str())) {
+        if (next < old.size() && CHEqualCStrings(ParameterNameOf(old[next]).c_str(), wanted.c_str())) {
             API_AddParType kept = old[next++];
             if (entry.editable && entry.value)
                 SetValue(kept, *entry.value);

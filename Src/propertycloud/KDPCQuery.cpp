@@ -26,11 +26,24 @@ std::string Attribute(const XmlAnswer& reader, const char* name)
     return value != nullptr ? value : "";
 }
 
-void ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
+// True when the answer was read to the end of its root element. A cut answer would attach a
+// cloud with only some of its properties, which could then never be attached again.
+bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
 {
+    int depth = 0;
+    bool rootSeen = false;
+    bool rootClosed = false;
     while (reader.read()) {
+        if (reader.getNodeType() == XmlAnswer::Node::ElementEnd) {
+            rootClosed = rootClosed || (--depth == 0 && rootSeen);
+            continue;
+        }
         if (reader.getNodeType() != XmlAnswer::Node::Element)
             continue;
+        if (!reader.isEmptyElement())
+            ++depth;
+        rootClosed = rootClosed || (!rootSeen && reader.isEmptyElement());
+        rootSeen = true;
         const char* element = reader.getNodeName();
         if (CHEqualCStrings(element, "KDPC")) {
             info->name = Attribute(reader, "Name");
@@ -51,6 +64,7 @@ void ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
             info->params.Push(std::move(property));
         }
     }
+    return rootClosed;
 }
 
 // The product the part stands for; "KD_productguid" wins over the product URL.
@@ -59,8 +73,8 @@ std::string ProductGuidOf(AC::LibPart& part)
     API_AddParType* guid = part.GetParam("KD_productguid");
     API_AddParType* url = part.GetParam("KD_prodatUrl");
     if (guid == nullptr && url != nullptr)
-        return UrlToGuidHandler::getInstance()[GS::UniString(Cloud::TextOf(*url))].ToUTF8();
-    return guid != nullptr ? Cloud::TextOf(*guid) : std::string();
+        return UrlToGuidHandler::getInstance()[GS::UniString(ParameterTextOf(*url))].ToUTF8();
+    return guid != nullptr ? ParameterTextOf(*guid) : std::string();
 }
 
 }  // namespace
@@ -89,7 +103,7 @@ int KDPCManager::RetrieveObjectRelatedInformation(int libPartIndex, int cloudId,
     if (!post.started)
         return 0;
     XmlAnswer reader(post.answerFile.c_str());
-    if (reader.IsOpen())
-        ReadAnswer(reader, info);
+    if (reader.IsOpen() && !ReadAnswer(reader, info))
+        *info = KDPCInfo {};
     return 0;
 }

@@ -6,38 +6,6 @@
 
 namespace Cloud {
 
-std::string NameOf(const API_AddParType& param)
-{
-    return std::string(param.name, strnlen(param.name, sizeof param.name));
-}
-
-std::string TextOf(const API_AddParType& param)
-{
-    size_t length = 0;
-    while (length < API_UAddParStrLen && param.value.uStr[length] != 0)
-        ++length;
-    return GS::UTF16ToUTF8(std::u16string(param.value.uStr, length));
-}
-
-void PutText(char16_t* field, size_t capacity, const char* text, bool utf8)
-{
-    std::u16string units;
-    if (text != nullptr) {
-        if (utf8) {
-            units = GS::UTF8ToUTF16(text);
-        } else {
-            for (const char* c = text; *c != 0; ++c)
-                units.push_back(static_cast<char16_t>(static_cast<unsigned char>(*c)));
-        }
-    }
-    size_t length = std::min(units.size(), capacity - 1);
-    // A lone high surrogate at the cut would start a character that is not there.
-    if (length > 0 && length < units.size() && units[length - 1] >= 0xD800 && units[length - 1] <= 0xDBFF)
-        --length;
-    std::memcpy(field, units.data(), length * sizeof(char16_t));
-    field[length] = 0;
-}
-
 ParamList::~ParamList()
 {
     if (params_ != nullptr)
@@ -90,7 +58,7 @@ int32_t ParamList::Find(const char* name) const
 {
     int32_t found = -1;
     for (int32_t i = 0; i < count_; ++i)
-        if (CHEqualCStrings(NameOf((*params_)[i]).c_str(), name, CaseInsensitive))
+        if (CHEqualCStrings(ParameterNameOf((*params_)[i]).c_str(), name, CaseInsensitive))
             found = i;
     return found;
 }

@@ -3,17 +3,12 @@
 #pragma once
 
 #include "ACAPI.hpp"
+#include "ParameterText.hpp"
 
 #include <functional>
 #include <string>
 
 namespace Cloud {
-
-std::string NameOf(const API_AddParType& param);
-std::string TextOf(const API_AddParType& param);
-// `text` into a UTF-16 field of `capacity` units, cut (never inside a surrogate pair) and
-// NUL-terminated; 8-bit system text is read as Latin-1.
-void PutText(char16_t* field, size_t capacity, const char* text, bool utf8);
 
 class ParamList {
 public:

@@ -151,14 +151,7 @@ TEST_F(Launchers, IfcPageSchemeFollowsTheHostVersion)
 
 TEST_F(Launchers, PickedProductIsDownloadedAndInstalledOnce)
 {
-    host->modalDriver = [this](short dialogId) {
-        if (DGHost::IsOpen(dialogId))
-            pages.RunPending();
-    };
-    pages.userDriver = [this](NSWindow& window) {
-        if (!window.isClosed())
-            pages.RunPending();
-    };
+    PlayPagesInWindows();
     const std::string file = service.Url("/files/library/OakChair_1234.gsm");
 #if KORDELA_HOST_VERSION == 18
     pages.AddStep("/Product", {DevHost::PageStep::Kind::Call, "Execute", {"\"" + file + "\"", "\"OakChair_1234.gsm\""}});

