@@ -3,6 +3,7 @@
 #include "../addon/PaletteServiceFixture.hpp"
 
 #include "DevHost/Project.hpp"
+#include "KDPCManager.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -28,7 +29,7 @@ constexpr const char* StepBegins = "undo step \"Adding KDPC\" opened";
 
 // A working copy of the sample project whose chair carries the product block's end marker
 // and no cloud yet, as an updated object does.
-std::string PrepareProject()
+std::string PrepareProject(const nlohmann::json& cloudRows)
 {
     char pattern[] = "/tmp/kordela-clouds-XXXXXX";
     const fs::path folder = ::mkdtemp(pattern);
@@ -39,6 +40,11 @@ std::string PrepareProject()
     for (auto it = params.begin(); it != params.end();)
         it = (*it)["name"] == "KDPC_HNDL" ? params.erase(it) : it + 1;
     params.push_back({{"name", "KD_Separator2"}, {"type", "separator"}});
+    if (!cloudRows.is_null()) {
+        params.push_back({{"name", "KDPC_HNDL"}, {"type", "real"}, {"flags", 128}, {"array", cloudRows}});
+        params.push_back({{"name", "KDPC_Title"}, {"type", "title"}});
+        params.push_back({{"name", "KDPC_Separator"}, {"type", "separator"}});
+    }
     params.push_back({{"name", "Finish"}, {"type", "text"}, {"description", "Finish"}, {"value", "oiled"}});
     std::ofstream(chair) << part.dump(2);
     return (folder / "Project.json").string();
@@ -49,11 +55,28 @@ protected:
     void SetUp() override
     {
         PaletteServiceFixture::SetUp();
-        projectFile = PrepareProject();
-        ASSERT_EQ(host->GetProject().Open(projectFile, true), "");
+        OpenProject(nullptr);
         OpenPalette();
         PlayPagesInWindows();
+    }
+
+    void OpenProject(const nlohmann::json& cloudRows)
+    {
+        if (!projectFile.empty())
+            fs::remove_all(fs::path(projectFile).parent_path());
+        projectFile = PrepareProject(cloudRows);
+        ASSERT_EQ(host->GetProject().Open(projectFile, true), "");
         ASSERT_EQ(host->GetProject().SelectElements({Chair}), "");
+    }
+
+    int32_t ChairIndex() { return ChairPart().index; }
+
+    std::vector<double> InstanceRows()
+    {
+        for (const auto& p : host->GetProject().Element(APIGuidFromString(Chair))->params)
+            if (p.name == "KDPC_HNDL")
+                return p.cells;
+        return {};
     }
 
     void TearDown() override
@@ -233,4 +256,59 @@ TEST_F(CloudPage, LinkAndAttachOnAPartWithoutTheFrame)
     EXPECT_EQ(PageCalls("UnlinkKDPC", 12), Answer(12, -1));
     EXPECT_EQ(Lines("The chosen property cloud is not attached to the selected object."), 2u);
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 0u);
+}
+
+TEST_F(CloudPage, FurtherCloudsRepackRowsOfAnyShapeAndReachThePlacedChair)
+{
+    struct Case {
+        nlohmann::json rows;
+        std::vector<double> grown;
+    };
+    for (const Case& c : {Case {{{12, 1, -1, 9}, {13, 0, 4, 9}}, {12, 1, -1, 13, 0, 4, 15, 1, -1}},
+                          Case {{{12}, {13}}, {12, 1, -1, 13, 1, -1, 15, 1, -1}},
+                          Case {{{12, 0}}, {12, 0, -1, 15, 1, -1}},
+                          Case {{{12, 1, -1}}, {12, 1, -1, 15, 1, -1}}}) {
+        OpenProject(c.rows);
+        const size_t steps = Lines(StepBegins);
+        EXPECT_EQ(PageCalls("AddKDPC", 15), Answer(15, 0)) << c.rows;
+        EXPECT_EQ(Rows(), c.grown) << c.rows;
+        EXPECT_EQ(ChairParam("KDPC_HNDL")->dim2, 3) << c.rows;
+        EXPECT_EQ(InstanceRows(), c.grown) << c.rows;
+        // One step brings the placed chair level, one refreshes its cloud values.
+        EXPECT_EQ(Lines(StepBegins), steps + 2) << c.rows;
+        EXPECT_NE(ChairParam("KDPC_C0015_Alpha"), nullptr) << c.rows;
+    }
+}
+
+TEST_F(CloudPage, RefreshMarksOnlyTheLastRowOfTheCloud)
+{
+    OpenProject({{12, 1, 5}, {15, 1, 2}, {12, 1, 7}});
+    EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex(), 12, false), 0);
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, 5, 15, 1, 2, 12, 1, -1}));
+    EXPECT_EQ(ChairParam("KDPC_C0012_Reaction")->text, u"A2-s1,d0");
+
+    EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex(), 21, false), -1);  // the product does not offer it
+    OpenProject({{15, 1, 2}});
+    EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex(), 12, false), -6);
+    EXPECT_EQ(Lines("The KDPC identifier could not be found."), 1u);
+    OpenProject(nullptr);
+    EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex(), 12, false), -5);
+    EXPECT_EQ(Lines("KDPC_HNDL parameter could not be found."), 1u);
+}
+
+TEST_F(CloudPage, AttachRefusesPartsItCannotUse)
+{
+    const size_t missing = Lines("The library part could not be found!");
+    EXPECT_EQ(KDPCManager::AddKDPCParams(9999, 12), -1);
+    EXPECT_EQ(KDPCManager::LinkKDPCParams(9999, 12), -1);
+    EXPECT_EQ(Lines("The library part could not be found!"), missing + 2);
+    int32_t door = 0;
+    for (int32_t i = 1; host->GetProject().Part(i) != nullptr; ++i)
+        if (host->GetProject().Part(i)->name == "Sliding door S2")
+            door = i;
+    ASSERT_NE(door, 0);
+    EXPECT_EQ(KDPCManager::AddKDPCParams(door, 21), -2);
+    EXPECT_EQ(Lines("Please update the object before applying KDPC."), 1u);
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 0u);
+    EXPECT_EQ(Lines("library part rewritten"), 0u);
 }
