@@ -67,14 +67,16 @@ bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
     return rootClosed;
 }
 
-// The product the part stands for; "KD_productguid" wins over the product URL.
+// The product the part stands for; "KD_productguid" wins over the product URL. An empty
+// "KD_productguid" counts as none, as on the page launcher that opened the cloud page.
 std::string ProductGuidOf(AC::LibPart& part)
 {
-    API_AddParType* guid = part.GetParam("KD_productguid");
-    API_AddParType* url = part.GetParam("KD_prodatUrl");
-    if (guid == nullptr && url != nullptr)
+    const API_AddParType* guid = part.GetParam("KD_productguid");
+    const API_AddParType* url = part.GetParam("KD_prodatUrl");
+    const std::string own = guid != nullptr ? ParameterTextOf(*guid) : std::string();
+    if (own.empty() && url != nullptr)
         return UrlToGuidHandler::getInstance()[GS::UniString(ParameterTextOf(*url))].ToUTF8();
-    return guid != nullptr ? ParameterTextOf(*guid) : std::string();
+    return own;
 }
 
 }  // namespace

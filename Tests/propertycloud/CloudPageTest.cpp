@@ -312,3 +312,47 @@ TEST_F(CloudPage, AttachRefusesPartsItCannotUse)
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 0u);
     EXPECT_EQ(Lines("library part rewritten"), 0u);
 }
+
+TEST_F(CloudPage, QueryAsksForTheProductOfThePart)
+{
+    auto partNamed = [this](const std::string& name) {
+        for (int32_t i = 1; host->GetProject().Part(i) != nullptr; ++i)
+            if (host->GetProject().Part(i)->name == name)
+                return i;
+        return 0;
+    };
+    struct Case {
+        const char* part;
+        int cloud;
+        int result;
+        size_t entries;
+        const char* product;  // in the request; null when none is sent
+    };
+    for (const Case& c : {Case {"Oak dining chair", 15, 0, 3, "ProductId='6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B'"},
+                          Case {"Sliding door S2", 21, 0, 3, "ProductId='B3A1C9D2-7E44-4F0B-9C1A-5D6E7F809A1B'"},
+                          Case {"Oak dining chair", -1, 0, 0, "CloudId='-1'"},
+                          Case {"Plain desk", 12, -2, 0, nullptr}}) {
+        const int32_t index = partNamed(c.part);
+        ASSERT_NE(index, 0) << c.part;
+        const size_t before = RequestCount("/GetKdpcInfoXml2");
+        KDPCManager::KDPCInfo info;
+        EXPECT_EQ(KDPCManager::RetrieveObjectRelatedInformation(index, c.cloud, &info), c.result) << c.part;
+        EXPECT_EQ(info.params.GetSize(), c.entries) << c.part;
+        EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), before + (c.product != nullptr ? 1 : 0)) << c.part;
+        if (c.product != nullptr) {
+            EXPECT_NE(service.Log().back().value("value", "").find(c.product), std::string::npos)
+                << service.Log().back().value("value", "");
+        }
+    }
+    EXPECT_EQ(Lines("The selected object is not a KDPC valid object."), 1u);
+
+    KDPCManager::KDPCInfo info;
+    ASSERT_EQ(KDPCManager::RetrieveObjectRelatedInformation(partNamed("Oak dining chair"), 15, &info), 0);
+    ASSERT_EQ(info.params.GetSize(), 3u);
+    EXPECT_EQ(info.name, "Acoustics");
+    EXPECT_TRUE(info.params[0].isTitle);
+    EXPECT_FALSE(info.params[0].value.has_value());
+    EXPECT_EQ(info.params[2].variableName, "KDPC_C0015_Class");
+    EXPECT_EQ(info.params[2].value, std::string());  // no value in the answer: the empty text
+    EXPECT_TRUE(info.params[2].editable);
+}
