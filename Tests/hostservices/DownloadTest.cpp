@@ -1,7 +1,7 @@
 // Downloads behind the progress page and their installation, with the add-on linked into the
 // simulated host, the progress page played by script and the files served by the local
 // catalogue service (and its faults).
-#include "AddOnHost.hpp"
+#include "AddOnServiceHost.hpp"
 #include "BridgeFunctions.hpp"
 #include "DownloadManager.hpp"
 #include "DownloadObject.hpp"
@@ -41,14 +41,11 @@ std::string SampleFile(const std::string& path)
     return ReadFile(std::string(KORDELA_SOURCE_DIR) + "/Samples/files/" + path);
 }
 
-class DownloadTest : public AddOnHostTest {
+class DownloadTest : public AddOnServiceHostTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(service.Running());
-        setenv("KORDELA_SERVICE_ORIGIN", service.Origin().c_str(), 1);
-        AddOnHostTest::SetUp();
-        ASSERT_TRUE(service.Reset());
+        AddOnServiceHostTest::SetUp();
         host->modalDriver = [this](short dialogId) {
             if (beforePage)
                 beforePage(dialogId);
@@ -73,15 +70,7 @@ protected:
             for (const auto& line : host->TranscriptLines())
                 std::fprintf(stderr, "| %s\n", line.c_str());
         SetTransferLimits(TransferLimits {});
-        AddOnHostTest::TearDown();
-    }
-
-    static void StoreSetting(const char* key, const std::string& value)
-    {
-        GSPref::RootKey* root = nullptr;
-        ASSERT_EQ(GSPref::OpenRootKey(GSPref::UserRootKey, &root), NoError);
-        root->SetStringValue("Kordela", key, value.c_str());
-        GSPref::CloseRootKey(root);
+        AddOnServiceHostTest::TearDown();
     }
 
     // Hands the page's two texts to the installation as the opener does: 1024-byte buffers.
@@ -112,23 +101,7 @@ protected:
                 values.push_back(std::stoi(script.substr(12)));
         return values;
     }
-    size_t CountLines(const std::string& text) const
-    {
-        size_t count = 0;
-        for (const auto& line : host->TranscriptLines())
-            count += line.find(text) != std::string::npos ? 1 : 0;
-        return count;
-    }
-    std::vector<nlohmann::json> Requests(const std::string& path) const
-    {
-        std::vector<nlohmann::json> found;
-        for (const auto& entry : service.Log())
-            if (entry.value("path", "") == path)
-                found.push_back(entry);
-        return found;
-    }
 
-    kordela::test::LocalService service {kordela::test::LocalService::Options::Quiet()};
     DevHost::ScriptedPages pages;
     std::function<void(short dialogId)> beforePage;
     std::string pageProblem;

@@ -1,4 +1,4 @@
-#include "AddOnHost.hpp"
+#include "AddOnServiceHost.hpp"
 #include "LocalService.hpp"
 #include "ServiceRequest.hpp"
 #include "UrlToGuidHandler.hpp"
@@ -20,30 +20,15 @@ constexpr const char* Key = "3f2504e0-4f89-11d3-9a0c-0305e82c3301";
 constexpr const char* ChairUrl = "kordela.example/Product/1234";
 constexpr const char* ChairGuid = "6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B";
 
-class ServiceRequestTest : public AddOnHostTest {
+class ServiceRequestTest : public AddOnServiceHostTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(service.Running());
-        setenv("KORDELA_SERVICE_ORIGIN", service.Origin().c_str(), 1);
-        AddOnHostTest::SetUp();
-        GSPref::RootKey* root = nullptr;
-        ASSERT_EQ(GSPref::OpenRootKey(GSPref::UserRootKey, &root), NoError);
-        root->SetStringValue("Kordela", "APIKey", Key);
-        GSPref::CloseRootKey(root);
-        ASSERT_TRUE(service.Reset());
+        AddOnServiceHostTest::SetUp();
+        StoreSetting("APIKey", Key);
     }
 
     std::string Lookup(const std::string& url) { return UrlToGuidHandler::getInstance()[url].ToUTF8(); }
-
-    std::vector<nlohmann::json> Requests(const std::string& path) const
-    {
-        std::vector<nlohmann::json> found;
-        for (const auto& entry : service.Log())
-            if (entry.value("path", "") == path)
-                found.push_back(entry);
-        return found;
-    }
 
     std::set<std::string> AnswerFiles() const
     {
@@ -60,8 +45,6 @@ protected:
         EXPECT_TRUE(service.SetFault("/GetProductGuids", "body", {{"body", xml}}));
         return xml;
     }
-
-    kordela::test::LocalService service {kordela::test::LocalService::Options::Quiet()};
 };
 
 std::string GuidRequest(const std::string& key, const std::string& url)
