@@ -356,3 +356,26 @@ TEST_F(CloudPage, QueryAsksForTheProductOfThePart)
     EXPECT_EQ(info.params[2].value, std::string());  // no value in the answer: the empty text
     EXPECT_TRUE(info.params[2].editable);
 }
+
+TEST_F(CloudPage, RefreshReachesLinkedCloudsAndThePlacedChairsFixedValues)
+{
+    OpenProject({{12, 1, 5}, {15, 0, 2}});
+    DevHost::PlacedElement* chair = host->GetProject().Element(APIGuidFromString(Chair));
+    ASSERT_NE(chair, nullptr);
+    for (const char* name : {"KDPC_C0012_Resistance", "KDPC_C0012_TestedBy"}) {
+        DevHost::Parameter p;
+        p.name = name;
+        p.type = APIParT_CString;
+        p.text = u"placed";
+        chair->params.push_back(p);
+    }
+    EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex()), 0);
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1, 15, 0, 2}));
+    EXPECT_NE(ChairParam("KDPC_C0012_Reaction"), nullptr);
+    EXPECT_EQ(ChairParam("KDPC_C0015_Alpha"), nullptr);  // unlinked: not refreshed
+    std::map<std::string, std::u16string> placed;
+    for (const auto& p : host->GetProject().Element(APIGuidFromString(Chair))->params)
+        placed[p.name] = p.text;
+    EXPECT_EQ(placed["KDPC_C0012_Resistance"], u"EI 60");  // fixed by the service
+    EXPECT_EQ(placed["KDPC_C0012_TestedBy"], u"placed");   // the user's to edit
+}
