@@ -215,3 +215,15 @@ TEST_F(UpdateFlowTest, SelectionOfAWallOnlyOffersAnEmptyList)
     EXPECT_EQ(CountLines("ProductUpdateResult"), 0u) << "nothing updated, nothing failed";
     EXPECT_EQ(Requests("/GetKordelaInfoXml3").size(), 1u) << "the query goes out with an empty list";
 }
+
+TEST_F(UpdateFlowTest, LockedElementIsLeftAsItIsWhileItsPartIsRewritten)
+{
+    ScriptUpdatePage(std::string(Chair) + ",3;" + Lamp + ",1;" + Window + ",2;" + Door + ",4;",
+                     std::string(Lamp) + ",2,true");
+    ScriptResultPage(Result({{Lamp, true}}));
+    UpdateManager::getInstance().DoUpdate();
+    EXPECT_EQ(pageProblem, "");
+    EXPECT_EQ(CountLines("library part rewritten: " + std::to_string(IndexOf("Pendant lamp Halo"))), 1u);
+    EXPECT_EQ(CountLines("element changed"), 0u) << "the locked lamp refuses the change";
+    EXPECT_EQ(CountLines("report alert"), 0u) << "a failed change is not reported";
+}
