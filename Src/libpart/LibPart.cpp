@@ -107,6 +107,18 @@ int GetIntParamValue(const API_AddParType& param, bool acceptText)
     return static_cast<int>(param.value.real);
 }
 
+int32_t LibPartIndexOf(const API_Element& element, int32_t otherwise)
+{
+    switch (element.header.typeID) {
+    case API_WindowID: return element.window.openingBase.libInd;
+    case API_DoorID: return element.door.openingBase.libInd;
+    case API_SkylightID: return element.skylight.openingBase.libInd;
+    case API_ObjectID: return element.object.libInd;
+    case API_LampID: return element.lamp.libInd;
+    default: return otherwise;
+    }
+}
+
 }  // namespace AC
 
 GSErrCode MyACAPI_LibPart_Search(API_LibPart* libPart)

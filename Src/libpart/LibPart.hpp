@@ -49,6 +49,10 @@ private:
 // `acceptText` is set and throws otherwise.
 int GetIntParamValue(const API_AddParType& param, bool acceptText);
 
+// The library-part index a placed window, door, skylight, object or lamp uses (from its
+// opening or object data); `otherwise` for element types without one.
+int32_t LibPartIndexOf(const API_Element& element, int32_t otherwise);
+
 }  // namespace AC
 
 // Fills `libPart` with the loaded part of the same own unique id (the lowest index wins).

@@ -1,6 +1,7 @@
 #include "ParamList.hpp"
 
 #include "CH.hpp"
+#include "LibPart.hpp"
 
 #include <cstring>
 
@@ -109,18 +110,6 @@ API_ElemTypeID ElementTypeOf(API_LibTypeID libType)
     }
 }
 
-int32_t LibPartIndexOf(const API_Element& element)
-{
-    switch (element.header.typeID) {
-    case API_WindowID: return element.window.openingBase.libInd;
-    case API_DoorID: return element.door.openingBase.libInd;
-    case API_SkylightID: return element.skylight.openingBase.libInd;
-    case API_ObjectID: return element.object.libInd;
-    case API_LampID: return element.lamp.libInd;
-    default: return 0;
-    }
-}
-
 GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& command)
 {
 #if KORDELA_HOST_VERSION >= 19
@@ -144,7 +133,7 @@ void ForEachInstance(int libPartIndex, const std::function<void(API_AddParType**
     for (const API_Guid& guid : guids) {
         API_Element element {};
         element.header.guid = guid;
-        if (ACAPI_Element_Get(&element) != NoError || LibPartIndexOf(element) != libPartIndex)
+        if (ACAPI_Element_Get(&element) != NoError || AC::LibPartIndexOf(element, 0) != libPartIndex)
             continue;
         API_ElementMemo memo {};
         if (ACAPI_Element_GetMemo(guid, &memo, APIMemoMask_All) != NoError) {

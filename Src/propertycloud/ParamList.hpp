@@ -55,8 +55,6 @@ private:
 
 // Element type of the placed instances of a part of that library-part type.
 API_ElemTypeID ElementTypeOf(API_LibTypeID libType);
-// The library-part index a placed element uses, 0 for element types without one.
-int32_t LibPartIndexOf(const API_Element& element);
 // Runs `command` as one undoable step of that name, in the way the host version offers.
 GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& command);
 // Runs `change` on the parameter list of every placed instance of the part; reads and

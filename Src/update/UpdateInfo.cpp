@@ -2,6 +2,7 @@
 
 #include "BM.hpp"
 #include "CH.hpp"
+#include "LibPart.hpp"
 #include "ParameterText.hpp"
 #include "UrlToGuidHandler.hpp"
 
@@ -26,18 +27,6 @@ public:
     const API_AddParType& operator[](size_t i) const { return (*memo.params)[i]; }
     API_ElementMemo memo {};
 };
-
-int LibPartIndexOf(const API_Element& element)
-{
-    switch (element.header.typeID) {
-    case API_WindowID: return element.window.openingBase.libInd;
-    case API_DoorID: return element.door.openingBase.libInd;
-    case API_SkylightID: return element.skylight.openingBase.libInd;
-    case API_ObjectID: return element.object.libInd;
-    case API_LampID: return element.lamp.libInd;
-    default: return -1;
-    }
-}
 
 }  // namespace
 
@@ -102,7 +91,7 @@ void UpdateInfo::Init()
             productGuid = UrlToGuidHandler::getInstance()[url];
         if (productGuid.IsEmpty())
             continue;
-        AddRow(guid, productGuid, edition, LibPartIndexOf(element), selected.Contains(guid), selected.IsEmpty());
+        AddRow(guid, productGuid, edition, AC::LibPartIndexOf(element, -1), selected.Contains(guid), selected.IsEmpty());
     }
 }
 
