@@ -40,6 +40,12 @@ public:
     // 0 (also when nothing could be asked or read: `info` may stay empty), -1 no such part,
     // -2 no product GUID, -3 temporary path too long.
     static int RetrieveObjectRelatedInformation(int libPartIndex, int cloudId, KDPCInfo* info);
+    // One cloud query for a known product. `info` holds the answer's entries when it was read
+    // whole and stays empty otherwise; `editionNumber` (optional) gets the answer's edition,
+    // -1 when it carries none. A temporary path too long is told to the user; nothing is sent.
+    enum class CloudQuery { Sent, NotSent, PathTooLong };
+    static CloudQuery AskForCloud(const char* apiKey, const std::string& productGuid, int cloudId, KDPCInfo* info,
+                                  int* editionNumber);
 
     static int AddKDPCParams(int libPartIndex, int cloudId);
     static int LinkKDPCParams(int libPartIndex, int cloudId);
@@ -55,6 +61,10 @@ public:
                               const GS::Array<int>& missing);
     static int UpdateKDPCParams(int libPartIndex, int cloudId, bool refreshInstances);
     static int UpdateKDPCParams(int libPartIndex);
+
+    // Writes `edition` into the cloud's row of every "KDPC_HNDL" of the list: 0, or after its
+    // alert -5 (no "KDPC_HNDL") or -6 (one without the cloud's row). Cells stay inside the array.
+    static int WriteCloudEdition(API_AddParType** params, int32_t count, int cloudId, double edition);
 
     // The part of a cloud's variable names that all its parameters share.
     static std::string CloudPrefix(const KDPCInfo& info);

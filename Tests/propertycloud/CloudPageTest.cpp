@@ -379,3 +379,11 @@ TEST_F(CloudPage, RefreshReachesLinkedCloudsAndThePlacedChairsFixedValues)
     EXPECT_EQ(placed["KDPC_C0012_Resistance"], u"EI 60");  // fixed by the service
     EXPECT_EQ(placed["KDPC_C0012_TestedBy"], u"placed");   // the user's to edit
 }
+
+TEST_F(CloudPage, RefreshSkipsRowsWhoseIdIsNoCloudId)
+{
+    OpenProject({{1e12, 1, 5}, {-1e12, 1, 5}, {12, 1, 5}});
+    EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex()), 0);
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 1u);
+    EXPECT_EQ(Rows(), (std::vector<double> {1e12, 1, 5, -1e12, 1, 5, 12, 1, -1}));
+}
