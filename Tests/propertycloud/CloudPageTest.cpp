@@ -4,6 +4,7 @@
 
 #include "DevHost/Project.hpp"
 #include "KDPCManager.hpp"
+#include "UpdatePageScripts.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -400,8 +401,6 @@ namespace {
 
 constexpr short CloudUpdateItem = 6;
 constexpr const char* ChairProduct = "6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B";
-constexpr const char* UpdatePage = "/CadApplication/KdpcUpdate";
-constexpr const char* ResultPage = "/CadApplication/KDPCUpdateResult";
 constexpr const char* SecondChair = "77777777-7777-4777-8777-777777777777";
 constexpr const char* ThirdChair = "88888888-8888-4888-8888-888888888888";
 constexpr const char* FourthChair = "99999999-9999-4999-8999-999999999999";
@@ -435,29 +434,10 @@ protected:
 
     void ScriptUpdatePage(const std::string& expectedList, const std::string& choice)
     {
-#if KORDELA_HOST_VERSION == 18
-        // The legacy window hands the list over once the page has loaded.
-        pages.AddStep(UpdatePage, {Kind::Await, "FakePost", {}});
-        pages.AddStep(UpdatePage, {Kind::Expect, expectedList, {}});
-        pages.AddStep(UpdatePage, {Kind::Call, "ExtUpdateKDPC", {nlohmann::json(choice).dump()}});
-#else
-        pages.AddStep(UpdatePage, {Kind::Post, R"({"functionName":"kdpcUpdateGetInfo"})", {}});
-        pages.AddStep(UpdatePage, {Kind::Await, "FakePost", {}});
-        pages.AddStep(UpdatePage, {Kind::Expect, expectedList, {}});
-        pages.AddStep(UpdatePage,
-                      {Kind::Post, nlohmann::json {{"functionName", "kdpcUpdateDoUpdate"}, {"items", choice}}.dump(), {}});
-#endif
+        ::ScriptUpdatePage(pages, CloudUpdatePages, expectedList, choice);
     }
 
-    void ScriptResultPage(const std::string& expected)
-    {
-#if KORDELA_HOST_VERSION != 18
-        pages.AddStep(ResultPage, {Kind::Post, R"({"functionName":"kdpcUpdateResultGetInfo"})", {}});
-#endif
-        pages.AddStep(ResultPage, {Kind::Await, "FakePost", {}});
-        pages.AddStep(ResultPage, {Kind::Expect, expected, {}});
-        pages.AddStep(ResultPage, {Kind::Close, {}, {}});
-    }
+    void ScriptResultPage(const std::string& expected) { ::ScriptResultPage(pages, CloudUpdatePages, expected); }
 
     // Gives the placed element a text parameter of that name and value.
     void SetInstanceText(const char* guid, const std::string& name, const std::u16string& text)
@@ -543,9 +523,9 @@ TEST_F(CloudUpdate, AttachedCloudsReachThePublishedEditionsInPartAndInstances)
     EXPECT_EQ(Lines("report alert"), 0u);
 
     // Nothing newer: the page is offered the current editions and nothing is asked for.
-    pages.Forget(UpdatePage);
-    pages.Forget(ResultPage);
-    pages.AddStep(UpdatePage, {Kind::Close, {}, {}});
+    pages.Forget(CloudUpdatePages.updatePage);
+    pages.Forget(CloudUpdatePages.resultPage);
+    pages.AddStep(CloudUpdatePages.updatePage, {Kind::Close, {}, {}});
     const size_t resultPages = Lines("KDPCUpdateResult");
     EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), queries + 2);
