@@ -100,7 +100,7 @@ TEST_F(ServiceApi, UpdateQueryAnswersEachKnownProductInRequestOrder)
     EXPECT_EQ(Attr(chair[0], "VariableName"), "KD_productguid");
     EXPECT_EQ(chair[0]->text, ChairGuid);
     EXPECT_EQ(Attr(chair[1], "VariableName"), "KD_edinum");
-    EXPECT_EQ(chair[1]->text, "3");
+    EXPECT_EQ(chair[1]->text, "4");
     for (const XmlElement* p : chair) {
         for (const char* attribute : {"VariableName", "BIMParameterName", "VariableDescription", "VariableType",
                                       "VariableStyle", "VariableModifier", "Obsolete"}) {
