@@ -29,8 +29,9 @@ public:
         GS::Array<KDPCParamType> params;
     };
 
-    // Fills one simple parameter record; the record is not cleared first. Texts are UTF-8
-    // when `utf8` is set, 8-bit system text otherwise, and always cut to their fields.
+    // Fills one simple parameter record; the record is not cleared first. The host's default
+    // character code is UTF-8, so texts are read as UTF-8 whatever `utf8` says, and always cut
+    // to their fields.
     static void NAddParameter(API_AddParType* param, short index, API_AddParID type, unsigned short flags,
                               const char* name, const char* description, double value, const char* text, bool utf8);
     // Fills one array parameter record with its own copy of `cells`; the caller keeps `cells`.

@@ -577,3 +577,18 @@ TEST_F(CloudUpdate, CloudsTheServiceCannotGiveAreReportedAsNotUpdated)
     EXPECT_EQ(ChairParam("KDPC_C0012_Resistance"), nullptr);
     EXPECT_NE(ChairParam("KDPC_C0015_Alpha"), nullptr);
 }
+
+TEST_F(CloudUpdate, AnswerWithoutEditionWritesMinusOne)
+{
+    OpenProject({{12, 1, 1}});
+    ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", "body",
+                                 {{"body", "<Bim><KDPC Id='12' Name='Fire safety' VariableName='KDPC_C0012_Title' />"
+                                           "<KDPCProperty Name='Fire resistance' VariableName='KDPC_C0012_Resistance' "
+                                           "Value='EI 30' Visible='true' Editable='false' /></Bim>"}}));
+    ScriptUpdatePage(std::string(ChairProduct) + ",12,1;", std::string(ChairProduct) + ",12,3");
+    ScriptResultPage(Result("a"));
+    EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1}));
+    EXPECT_EQ(InstanceRows(), (std::vector<double> {12, 1, -1}));
+    EXPECT_EQ(ChairParam("KDPC_C0012_Resistance")->text, u"EI 30");
+}
