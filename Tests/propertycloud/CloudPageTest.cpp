@@ -30,7 +30,12 @@ constexpr const char* StepBegins = "undo step \"Adding KDPC\" opened";
 
 // A working copy of the sample project whose chair carries the product block's end marker
 // and no cloud yet, as an updated object does.
-std::string PrepareProject(const nlohmann::json& cloudRows, const std::vector<std::string>& moreChairs = {})
+constexpr const char* ChairOfSecondPart = "AAAAAAAA-AAAA-4AAA-8AAA-AAAAAAAAAAAA";
+
+// With `secondPart`, a second library part of the same product ("Oak dining chair B") and one
+// placed chair of it.
+std::string PrepareProject(const nlohmann::json& cloudRows, const std::vector<std::string>& moreChairs = {},
+                           bool secondPart = false)
 {
     char pattern[] = "/tmp/kordela-clouds-XXXXXX";
     const fs::path folder = ::mkdtemp(pattern);
@@ -50,6 +55,12 @@ std::string PrepareProject(const nlohmann::json& cloudRows, const std::vector<st
     std::ofstream(chair) << part.dump(2);
     const fs::path projectFile = folder / "Project.json";
     nlohmann::json project = nlohmann::json::parse(std::ifstream(projectFile));
+    if (secondPart) {
+        part["name"] = "Oak dining chair B";
+        part["ownUnID"] = "{6E0F5B7A-0000-4E3F-8A9B-0C1D2E3F4A5C}-{00000000-0000-0000-0000-000000000001}";
+        std::ofstream(folder / "Library/OakChairB_1234.gsm") << part.dump(2);
+        project["elements"].push_back({{"guid", ChairOfSecondPart}, {"type", "object"}, {"part", part["ownUnID"]}});
+    }
     for (const std::string& guid : moreChairs) {
         nlohmann::json placed = project["elements"][0];
         placed["guid"] = guid;
@@ -69,11 +80,12 @@ protected:
         PlayPagesInWindows();
     }
 
-    void OpenProject(const nlohmann::json& cloudRows, const std::vector<std::string>& moreChairs = {})
+    void OpenProject(const nlohmann::json& cloudRows, const std::vector<std::string>& moreChairs = {},
+                     bool secondPart = false)
     {
         if (!projectFile.empty())
             fs::remove_all(fs::path(projectFile).parent_path());
-        projectFile = PrepareProject(cloudRows, moreChairs);
+        projectFile = PrepareProject(cloudRows, moreChairs, secondPart);
         ASSERT_EQ(host->GetProject().Open(projectFile, true), "");
         ASSERT_EQ(host->GetProject().SelectElements({Chair}), "");
     }
@@ -591,4 +603,19 @@ TEST_F(CloudUpdate, AnswerWithoutEditionWritesMinusOne)
     EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1}));
     EXPECT_EQ(InstanceRows(), (std::vector<double> {12, 1, -1}));
     EXPECT_EQ(ChairParam("KDPC_C0012_Resistance")->text, u"EI 30");
+}
+
+TEST_F(CloudUpdate, EachPartOfTheProductIsRewrittenOncePerCloud)
+{
+    OpenProject({{12, 1, -1}, {15, 1, -1}}, {}, true);
+    ASSERT_EQ(host->GetProject().SelectElements({}), "");
+    ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-1;", std::string(ChairProduct) + ",12,3,15,1");
+    ScriptResultPage(Result("ab"));
+    const size_t queries = RequestCount("/GetKdpcInfoXml2");
+    EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), queries + 2);
+    EXPECT_EQ(Lines("library part rewritten: "), 4u);
+    EXPECT_EQ(Lines("\"Oak dining chair B\""), 2u);
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, 3, 15, 1, 1}));
+    EXPECT_EQ(InstanceRows(ChairOfSecondPart), (std::vector<double> {12, 1, 3, 15, 1, 1}));
 }
