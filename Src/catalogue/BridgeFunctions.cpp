@@ -3,18 +3,10 @@
 #include "DownloadManager.hpp"
 #include "HostServices.hpp"
 #include "KDPCManager.hpp"
+#include "KDPCUpdateManager.hpp"
 #include "UpdateManager.hpp"
 
-#include "Foundation.hpp"
-
-// The managers behind the object-update and property-cloud calls come with those
-// features; until then each call says so and answers a failure, never a made-up success.
 namespace {
-void NotAvailableYet(const char* operation)
-{
-    NSLog("%s: not available yet", operation);
-}
-
 // Nothing may escape into the page's script call: a failure there is a modification error.
 template <class Call>
 long GuardedCloudCall(Call call)
@@ -75,20 +67,30 @@ long UpdateProducts(char* items)
 
 std::unique_ptr<char[]> GetKDPCUpdateInfo()
 {
-    NotAvailableYet("property-cloud update information");
-    return nullptr;
+    try {
+        return KDPCUpdateManager::getInstance().GetUpdateInfo();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 std::unique_ptr<char[]> GetKDPCUpdateResultInfo()
 {
-    NotAvailableYet("property-cloud update result");
-    return nullptr;
+    try {
+        return KDPCUpdateManager::getInstance().GetUpdateResultInfo();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-long UpdateKDPC(char*)
+long UpdateKDPC(char* items)
 {
-    NotAvailableYet("property-cloud update");
-    return -1;
+    try {
+        return KDPCUpdateManager::getInstance().UpdateKDPC(items);
+    } catch (...) {
+        ReportAlert("The property-cloud update stopped unexpectedly.");
+        return -1;
+    }
 }
 
 long DownloadProgress()

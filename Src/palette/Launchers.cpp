@@ -13,6 +13,7 @@
 #include "Endpoints.hpp"
 #include "FooWrapper.hpp"
 #include "HostServices.hpp"
+#include "LibPart.hpp"
 #include "PaletteMessages.hpp"
 #include "UrlToGuidHandler.hpp"
 
@@ -131,7 +132,8 @@ SelectedProduct ReadSelection(bool wholeList)
         ReportLocString(NothingSelected);
         return product;
     }
-    if (items.GetSize() > 1) {
+    // The neighbour list holds only the editable items; the count is the whole selection's.
+    if (info.sel_nElem > 1 || items.GetSize() > 1) {
         ReportLocString(SeveralSelected);
         return product;
     }
@@ -159,24 +161,6 @@ SelectedProduct ReadSelection(bool wholeList)
     }
     product.proceed = true;
     return product;
-}
-
-// The library-part index of a placed object, lamp, window, door or skylight; 0 for any
-// other element type.
-int32_t LibPartIndexOf(const API_Guid& guid, bool* supported)
-{
-    API_Element element {};
-    element.header.guid = guid;
-    ACAPI_Element_Get(&element);
-    *supported = true;
-    switch (element.header.typeID) {
-    case API_ObjectID: return element.object.libInd;
-    case API_LampID: return element.lamp.libInd;
-    case API_WindowID: return element.window.openingBase.libInd;
-    case API_DoorID: return element.door.openingBase.libInd;
-    case API_SkylightID: return element.skylight.openingBase.libInd;
-    default: *supported = false; return 0;
-    }
 }
 
 }  // namespace
@@ -282,9 +266,11 @@ int MainObserver::LaunchKDPCSelector()
         return NoError;
     int32_t libPartIndex = 0;
     if (product.found) {
-        bool supported = false;
-        libPartIndex = LibPartIndexOf(product.guid, &supported);
-        if (!supported) {
+        API_Element element {};
+        element.header.guid = product.guid;
+        ACAPI_Element_Get(&element);
+        libPartIndex = AC::LibPartIndexOf(element, -1);
+        if (libPartIndex < 0) {
             ReportAlert(UnsupportedType);
             return NoError;
         }

@@ -8,6 +8,7 @@
 #include "PaletteLayout.hpp"
 #include "PaletteMessages.hpp"
 #include "SettingsManager.hpp"
+#include "KDPCUpdateManager.hpp"
 #include "UpdateManager.hpp"
 
 #include <cstdio>
@@ -51,12 +52,6 @@ void StoreFirstRun(const char* value)
     SettingsManager& settings = SettingsManager::GetInstance();
     settings.SetDomain(Setting::Domain);
     settings.SetStringValue(Setting::FirstRun, value);
-}
-
-// Operations that this build does not offer yet say so instead of pretending to work.
-void NotAvailable(const char* operation)
-{
-    NSLog("%s: not available in this build", operation);
 }
 
 short CountShownManufacturers(const DG::Panel& panel)
@@ -183,7 +178,7 @@ void MainObserver::RunButtonAction(const DG::Item* source)
     } else if (source == &palette.cloudButton) {
         LaunchKDPCSelector();
     } else if (source == &palette.cloudUpdateButton) {
-        NotAvailable("property-cloud update");
+        KDPCUpdateManager::getInstance().DoUpdate();
     } else if (source == &palette.ifcButton) {
         LaunchSiteForIFC();
     } else if (source == &palette.mailButton) {

@@ -68,6 +68,7 @@ GSErrCode CopyRowsToInstances(int libPartIndex, const API_AddParType& grown)
             BMhKill(&param.value.array);
             param.value.array = grown.value.array != nullptr ? BMhDuplicate(grown.value.array) : nullptr;
         }
+        return Cloud::InstanceChange::Write;
     });
     return NoError;
 }
@@ -228,27 +229,8 @@ int KDPCManager::RefreshWith(int libPartIndex, int cloudId, const KDPCInfo& info
         ReportModificationError();
         return -3;
     }
-    bool sawHandle = false;
-    for (int32_t i = 0; i < list.Count(); ++i) {
-        if (!IsHandleRecord(list[i]))
-            continue;
-        sawHandle = true;
-        Cloud::CellTable table(list[i]);
-        int32_t row = -1;
-        for (int32_t r = 0; r < table.Rows(); ++r)
-            if (table.Cell(r, 0) == cloudId)
-                row = r;
-        if (row < 0) {
-            ReportAlert("The KDPC identifier could not be found.");
-            return -6;
-        }
-        if (table.Has(row, 2))
-            table.Cell(row, 2) = -1;
-    }
-    if (!sawHandle) {
-        ReportAlert("KDPC_HNDL parameter could not be found.");
-        return -5;
-    }
+    if (const int result = WriteCloudEdition(list.Handle(), list.Count(), cloudId, -1); result != 0)
+        return result;
     UpdateKDPCMemo(list.Handle(), list.CountRef(), prefix.c_str(), info, missing);
     if (list.WriteBack(libPartIndex) != Cloud::ParamList::WriteResult::Done) {
         ReportModificationError();
@@ -259,9 +241,37 @@ int KDPCManager::RefreshWith(int libPartIndex, int cloudId, const KDPCInfo& info
         Cloud::RunUndoable(AttachStepName, [&]() {
             Cloud::ForEachInstance(libPartIndex, [&](API_AddParType**& params, int32_t& count) {
                 UpdateKDPCMemo(params, count, prefix.c_str(), info, GS::Array<int>());
+                return Cloud::InstanceChange::Write;
             });
             return NoError;
         });
+    }
+    return 0;
+}
+
+int KDPCManager::WriteCloudEdition(API_AddParType** params, int32_t count, int cloudId, double edition)
+{
+    bool sawHandle = false;
+    for (int32_t i = 0; params != nullptr && i < count; ++i) {
+        API_AddParType& record = (*params)[i];
+        if (!IsHandleRecord(record))
+            continue;
+        sawHandle = true;
+        Cloud::CellTable table(record);
+        int32_t row = -1;
+        for (int32_t r = 0; r < table.Rows(); ++r)
+            if (table.Cell(r, 0) == cloudId)
+                row = r;
+        if (row < 0) {
+            ReportAlert("The KDPC identifier could not be found.");
+            return -6;
+        }
+        if (table.Has(row, 2))
+            table.Cell(row, 2) = edition;
+    }
+    if (!sawHandle) {
+        ReportAlert("KDPC_HNDL parameter could not be found.");
+        return -5;
     }
     return 0;
 }
@@ -279,8 +289,8 @@ int KDPCManager::UpdateKDPCParams(int libPartIndex)
             continue;
         Cloud::CellTable table(list[i]);
         for (int32_t r = 0; r < table.Rows(); ++r)
-            if (table.Has(r, 1) && table.Cell(r, 1) == 1.0)
-                linked.push_back(static_cast<int>(table.Cell(r, 0)));
+            if (const auto id = Cloud::CloudIdOf(table.Cell(r, 0)); id && table.Has(r, 1) && table.Cell(r, 1) == 1.0)
+                linked.push_back(*id);
     }
     for (int cloudId : linked)
         UpdateKDPCParams(libPartIndex, cloudId, true);

@@ -29,8 +29,9 @@ public:
         GS::Array<KDPCParamType> params;
     };
 
-    // Fills one simple parameter record; the record is not cleared first. Texts are UTF-8
-    // when `utf8` is set, 8-bit system text otherwise, and always cut to their fields.
+    // Fills one simple parameter record; the record is not cleared first. The host's default
+    // character code is UTF-8, so texts are read as UTF-8 whatever `utf8` says, and always cut
+    // to their fields.
     static void NAddParameter(API_AddParType* param, short index, API_AddParID type, unsigned short flags,
                               const char* name, const char* description, double value, const char* text, bool utf8);
     // Fills one array parameter record with its own copy of `cells`; the caller keeps `cells`.
@@ -40,6 +41,12 @@ public:
     // 0 (also when nothing could be asked or read: `info` may stay empty), -1 no such part,
     // -2 no product GUID, -3 temporary path too long.
     static int RetrieveObjectRelatedInformation(int libPartIndex, int cloudId, KDPCInfo* info);
+    // One cloud query for a known product. `info` holds the answer's entries when it was read
+    // whole and stays empty otherwise; `editionNumber` (optional) gets the answer's edition,
+    // -1 when it carries none. A temporary path too long is told to the user; nothing is sent.
+    enum class CloudQuery { Sent, NotSent, PathTooLong };
+    static CloudQuery AskForCloud(const char* apiKey, const std::string& productGuid, int cloudId, KDPCInfo* info,
+                                  int* editionNumber);
 
     static int AddKDPCParams(int libPartIndex, int cloudId);
     static int LinkKDPCParams(int libPartIndex, int cloudId);
@@ -55,6 +62,10 @@ public:
                               const GS::Array<int>& missing);
     static int UpdateKDPCParams(int libPartIndex, int cloudId, bool refreshInstances);
     static int UpdateKDPCParams(int libPartIndex);
+
+    // Writes `edition` into the cloud's row of every "KDPC_HNDL" of the list: 0, or after its
+    // alert -5 (no "KDPC_HNDL") or -6 (one without the cloud's row). Cells stay inside the array.
+    static int WriteCloudEdition(API_AddParType** params, int32_t count, int cloudId, double edition);
 
     // The part of a cloud's variable names that all its parameters share.
     static std::string CloudPrefix(const KDPCInfo& info);

@@ -98,6 +98,11 @@ int KDPCManager::UpdateKDPCMemo(API_AddParType**& params, int32_t& count, const 
         params != nullptr ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType))
                           : 0;
     const int32_t n = std::max(0, std::min(count, held));
+    // A cloud without entries has nothing to merge, whatever the missing list says.
+    if (info.params.IsEmpty()) {
+        count = n;
+        return 0;
+    }
 
     if (missing.IsEmpty()) {
         // Nothing to insert: refresh the values the user may not edit.

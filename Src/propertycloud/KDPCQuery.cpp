@@ -28,7 +28,7 @@ std::string Attribute(const XmlAnswer& reader, const char* name)
 
 // True when the answer was read to the end of its root element. A cut answer would attach a
 // cloud with only some of its properties, which could then never be attached again.
-bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
+bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info, int* editionNumber)
 {
     int depth = 0;
     bool rootSeen = false;
@@ -48,6 +48,8 @@ bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
         if (CHEqualCStrings(element, "KDPC")) {
             info->name = Attribute(reader, "Name");
             info->lastModified = Attribute(reader, "LastModified");
+            const char* edition = reader.getAttributeValue("EditionNumber");
+            *editionNumber = edition != nullptr ? ReadWholeNumber(edition) : -1;
             KDPCManager::KDPCParamType title;
             title.variableName = Attribute(reader, "VariableName");
             title.name = info->name;
@@ -94,18 +96,35 @@ int KDPCManager::RetrieveObjectRelatedInformation(int libPartIndex, int cloudId,
         ReportAlert("The selected object is not a KDPC valid object.");
         return -2;
     }
+    switch (AskForCloud(key.get(), guid, cloudId, info, nullptr)) {
+    case CloudQuery::PathTooLong: return -3;
+    case CloudQuery::NotSent:
+    case CloudQuery::Sent: return 0;
+    }
+    return 0;
+}
+
+KDPCManager::CloudQuery KDPCManager::AskForCloud(const char* apiKey, const std::string& productGuid, int cloudId,
+                                                 KDPCInfo* info, int* editionNumber)
+{
+    // Without a usable answer file the request would only leave a stray file behind.
     char folder[TempPathSize] = {};
     if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1) {
         ReportAlert(LocString(32530, 1).c_str());
-        return -3;
+        return CloudQuery::PathTooLong;
     }
     const std::string request =
-        FormatRequest(CloudRequestTemplate, {key != nullptr ? key.get() : "", guid, std::to_string(cloudId)});
+        FormatRequest(CloudRequestTemplate, {apiKey != nullptr ? apiKey : "", productGuid, std::to_string(cloudId)});
     const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetKdpcInfoXml2", request);
     if (!post.started)
-        return 0;
+        return CloudQuery::NotSent;
+    int edition = -1;
     XmlAnswer reader(post.answerFile.c_str());
-    if (reader.IsOpen() && !ReadAnswer(reader, info))
+    if (reader.IsOpen() && !ReadAnswer(reader, info, &edition)) {
         *info = KDPCInfo {};
-    return 0;
+        edition = -1;
+    }
+    if (editionNumber != nullptr)
+        *editionNumber = edition;
+    return CloudQuery::Sent;
 }

@@ -3,6 +3,8 @@
 #include "CH.hpp"
 #include "LibPart.hpp"
 
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace Cloud {
@@ -100,6 +102,14 @@ CellTable::CellTable(API_AddParType& param)
         columns_ = 0;
 }
 
+std::optional<int> CloudIdOf(double cell)
+{
+    const double whole = std::trunc(cell);
+    if (!std::isfinite(whole) || whole < INT_MIN || whole > INT_MAX)
+        return std::nullopt;
+    return static_cast<int>(whole);
+}
+
 API_ElemTypeID ElementTypeOf(API_LibTypeID libType)
 {
     switch (libType) {
@@ -122,7 +132,8 @@ GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& comman
 #endif
 }
 
-void ForEachInstance(int libPartIndex, const std::function<void(API_AddParType**&, int32_t&)>& change)
+void ForEachInstance(int libPartIndex, const std::function<InstanceChange(API_AddParType**&, int32_t&)>& change,
+                     const char* ownStepName)
 {
     API_LibPart libPart {};
     libPart.index = libPartIndex;
@@ -144,9 +155,16 @@ void ForEachInstance(int libPartIndex, const std::function<void(API_AddParType**
                             ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(memo.params)) /
                                                    sizeof(API_AddParType))
                             : 0;
-        change(memo.params, count);
-        ACAPI_Element_ChangeMemo(guid, APIMemoMask_AddPars, &memo);
+        const InstanceChange outcome = change(memo.params, count);
+        if (outcome == InstanceChange::Write) {
+            if (ownStepName != nullptr)
+                RunUndoable(ownStepName, [&]() { return ACAPI_Element_ChangeMemo(guid, APIMemoMask_AddPars, &memo); });
+            else
+                ACAPI_Element_ChangeMemo(guid, APIMemoMask_AddPars, &memo);
+        }
         ACAPI_DisposeElemMemoHdls(&memo);
+        if (outcome == InstanceChange::Stop)
+            return;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "ParameterText.hpp"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace Cloud {
@@ -53,12 +54,21 @@ private:
     int32_t columns_ = 0;
 };
 
+// The cloud id a "KDPC_HNDL" cell holds, cut toward zero; none when the cell holds no number
+// within the range of int, which no attached cloud can have.
+std::optional<int> CloudIdOf(double cell);
+
 // Element type of the placed instances of a part of that library-part type.
 API_ElemTypeID ElementTypeOf(API_LibTypeID libType);
 // Runs `command` as one undoable step of that name, in the way the host version offers.
 GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& command);
-// Runs `change` on the parameter list of every placed instance of the part; reads and
-// writes each whole memo with the host's mask.
-void ForEachInstance(int libPartIndex, const std::function<void(API_AddParType**&, int32_t&)>& change);
+// What becomes of one placed instance's changed list: written back, left as it was, or left
+// as it was together with every instance after it.
+enum class InstanceChange { Write, Skip, Stop };
+// Runs `change` on the parameter list of every placed instance of the part; reads each whole
+// memo with the host's mask and writes back its parameters. With `ownStepName` each write is
+// an undoable step of its own; otherwise the caller's step holds them all.
+void ForEachInstance(int libPartIndex, const std::function<InstanceChange(API_AddParType**&, int32_t&)>& change,
+                     const char* ownStepName = nullptr);
 
 }  // namespace Cloud

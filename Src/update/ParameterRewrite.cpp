@@ -209,7 +209,8 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
 void AddParameter(API_AddParType* record, short index, API_AddParID type, unsigned short flags, const char* name,
                   const char* description, double value, const char* textValue, bool /*utf8*/)
 {
-    // The host's narrow texts are UTF-8, so both readings of the texts are the same here.
+    // The host's default character code is UTF-8: texts with or without the flag, in the object
+    // update and the property clouds alike, are read as UTF-8.
     record->typeID = type;
     record->typeMod = API_ParSimple;
     record->flags = flags;

@@ -4,6 +4,7 @@
 #include "CH.hpp"
 #include "LibPart.hpp"
 #include "ParameterText.hpp"
+#include "PlacedElements.hpp"
 #include "UrlToGuidHandler.hpp"
 
 int ReadEdition(const API_AddParType& param)
@@ -43,24 +44,13 @@ void UpdateInfo::Clear()
 
 void UpdateInfo::Init()
 {
-    API_SelectionInfo info {};
-    GS::Array<API_Neig> selection;
-    const GSErrCode err = ACAPI_Selection_Get(&info, &selection, true);
-    if (err != NoError && err != ErrCode::NoSelection)
+    const auto selection = SelectedElements();
+    if (!selection)
         return;
-    GS::Array<API_Guid> selected;
-    for (const API_Neig& item : selection)
-        selected.Push(item.guid);
+    const GS::Array<API_Guid>& selected = *selection;
 
     Clear();
-    GS::Array<API_Guid> placed;
-    for (API_ElemTypeID type : {API_ObjectID, API_LampID, API_WindowID, API_DoorID, API_SkylightID}) {
-        GS::Array<API_Guid> ofType;
-        if (ACAPI_Element_GetElemList(type, &ofType) == NoError)
-            for (const API_Guid& guid : ofType)
-                placed.Push(guid);
-    }
-
+    const GS::Array<API_Guid> placed = PlacedKordelaElements();
     for (const API_Guid& guid : placed) {
         API_Element element {};
         element.header.guid = guid;

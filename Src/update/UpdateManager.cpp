@@ -11,6 +11,7 @@
 #include "ParameterText.hpp"
 #include "ServiceRequest.hpp"
 #include "UpdateAnswer.hpp"
+#include "UpdatePages.hpp"
 
 #include <cstdio>
 #include <cstring>
@@ -19,54 +20,15 @@
 
 namespace {
 
-constexpr const char* BrowserInitError = "Error initializing the browser component.";
 constexpr size_t ProductListSize = 1000000;
 constexpr short UnknownParameterType = 13;
 constexpr size_t GuidFieldLimit = 49;
 constexpr size_t NumberFieldLimit = 7;
 constexpr size_t FlagFieldLimit = 5;
 
-std::unique_ptr<char[]> NewCString(const std::string& text, size_t minimumSize = 0)
-{
-    const size_t size = std::max(text.size() + 1, minimumSize);
-    auto buffer = std::make_unique<char[]>(size);
-    std::memcpy(buffer.get(), text.data(), text.size());
-    return buffer;
-}
-
-GSErrCode OpenPage(const std::string& pageAddress)
-{
-    const auto address = UrlGenerator(pageAddress.c_str());
-    if (!address) {
-        ReportAlert(BrowserInitError);
-        return ErrCode::General;
-    }
-    RunBrowserDialog(address.get(), false, 0);
-    return NoError;
-}
-
 void ReportUnknownType(const std::string& type)
 {
     ReportUpdateProblem(LocString(PaletteMessages::List, UnknownParameterType) + " " + type);
-}
-
-// JSON string content: a GUID from a part's parameters is not trusted to be plain.
-std::string JsonText(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 // The library part's parameter list, released at the end of the rewrite.
@@ -134,12 +96,12 @@ GSErrCode UpdateManager::ShowUpdateDialog()
         return err;
     const std::string path = std::string("/CadApplication/ProductUpdate?isSelectionUpdate=") +
                              (selection.IsEmpty() ? "false" : "true");
-    return OpenPage(Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, path.c_str()));
+    return OpenUpdatePage(Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, path.c_str()));
 }
 
 GSErrCode UpdateManager::ShowResultDialog()
 {
-    return OpenPage(
+    return OpenUpdatePage(
         Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, "/CadApplication/ProductUpdateResult"));
 }
 

@@ -81,11 +81,14 @@ TEST_F(Launchers, SelectionMessagesOfTheProductAndPropertyCloudPages)
     };
     for (const Case& c : {Case {ProductItem, {}, "report alert: Nothing is selected."},
                           Case {ProductItem, {Chair, Door}, "report alert: More than one element is selected."},
+                          Case {ProductItem, {Chair, LockedLamp}, "report alert: More than one element is selected."},
+                          Case {ProductItem, {LockedLamp, Chair}, "report alert: More than one element is selected."},
                           Case {ProductItem, {Desk}, NoProductData},
                           Case {ProductItem, {LockedLamp}, NoProductData},
                           Case {ProductItem, {Chair}, "https://kordela.example/Product/1234"},
                           Case {CloudItem, {}, "report alert: Nothing is selected."},
                           Case {CloudItem, {Chair, Desk}, "report alert: More than one element is selected."},
+                          Case {CloudItem, {Chair, LockedLamp}, "report alert: More than one element is selected."},
                           Case {CloudItem, {Desk}, NoProductData},
                           Case {CloudItem, {LockedLamp}, NoProductData},
                           Case {CloudItem, {Wall}, "report alert: You have selected an unsopported file type."}}) {

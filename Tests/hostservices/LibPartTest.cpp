@@ -79,7 +79,7 @@ TEST_F(LibPartTest, PrefixLookupListsMatchingIndicesInOrder)
     struct Case {
         const char* prefix;
         size_t count;
-    } cases[] = {{"", static_cast<size_t>(part->GetParamCount())}, {"kd_", 5}, {"KDPC", 1},
+    } cases[] = {{"", static_cast<size_t>(part->GetParamCount())}, {"kd_", 5}, {"KDPC", 3},
                  {"A_name_longer_than_every_parameter", 0}};
     for (const auto& c : cases) {
         GS::Array<int> found;

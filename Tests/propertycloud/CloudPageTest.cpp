@@ -4,6 +4,7 @@
 
 #include "DevHost/Project.hpp"
 #include "KDPCManager.hpp"
+#include "UpdatePageScripts.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -29,7 +30,12 @@ constexpr const char* StepBegins = "undo step \"Adding KDPC\" opened";
 
 // A working copy of the sample project whose chair carries the product block's end marker
 // and no cloud yet, as an updated object does.
-std::string PrepareProject(const nlohmann::json& cloudRows)
+constexpr const char* ChairOfSecondPart = "AAAAAAAA-AAAA-4AAA-8AAA-AAAAAAAAAAAA";
+
+// With `secondPart`, a second library part of the same product ("Oak dining chair B") and one
+// placed chair of it.
+std::string PrepareProject(const nlohmann::json& cloudRows, const std::vector<std::string>& moreChairs = {},
+                           bool secondPart = false)
 {
     char pattern[] = "/tmp/kordela-clouds-XXXXXX";
     const fs::path folder = ::mkdtemp(pattern);
@@ -47,7 +53,21 @@ std::string PrepareProject(const nlohmann::json& cloudRows)
     }
     params.push_back({{"name", "Finish"}, {"type", "text"}, {"description", "Finish"}, {"value", "oiled"}});
     std::ofstream(chair) << part.dump(2);
-    return (folder / "Project.json").string();
+    const fs::path projectFile = folder / "Project.json";
+    nlohmann::json project = nlohmann::json::parse(std::ifstream(projectFile));
+    if (secondPart) {
+        part["name"] = "Oak dining chair B";
+        part["ownUnID"] = "{6E0F5B7A-0000-4E3F-8A9B-0C1D2E3F4A5C}-{00000000-0000-0000-0000-000000000001}";
+        std::ofstream(folder / "Library/OakChairB_1234.gsm") << part.dump(2);
+        project["elements"].push_back({{"guid", ChairOfSecondPart}, {"type", "object"}, {"part", part["ownUnID"]}});
+    }
+    for (const std::string& guid : moreChairs) {
+        nlohmann::json placed = project["elements"][0];
+        placed["guid"] = guid;
+        project["elements"].push_back(placed);
+    }
+    std::ofstream(projectFile) << project.dump(2);
+    return projectFile.string();
 }
 
 class CloudPage : public PaletteServiceFixture {
@@ -60,20 +80,21 @@ protected:
         PlayPagesInWindows();
     }
 
-    void OpenProject(const nlohmann::json& cloudRows)
+    void OpenProject(const nlohmann::json& cloudRows, const std::vector<std::string>& moreChairs = {},
+                     bool secondPart = false)
     {
         if (!projectFile.empty())
             fs::remove_all(fs::path(projectFile).parent_path());
-        projectFile = PrepareProject(cloudRows);
+        projectFile = PrepareProject(cloudRows, moreChairs, secondPart);
         ASSERT_EQ(host->GetProject().Open(projectFile, true), "");
         ASSERT_EQ(host->GetProject().SelectElements({Chair}), "");
     }
 
     int32_t ChairIndex() { return ChairPart().index; }
 
-    std::vector<double> InstanceRows()
+    std::vector<double> InstanceRows(const char* guid = Chair)
     {
-        for (const auto& p : host->GetProject().Element(APIGuidFromString(Chair))->params)
+        for (const auto& p : host->GetProject().Element(APIGuidFromString(guid))->params)
             if (p.name == "KDPC_HNDL")
                 return p.cells;
         return {};
@@ -378,4 +399,223 @@ TEST_F(CloudPage, RefreshReachesLinkedCloudsAndThePlacedChairsFixedValues)
         placed[p.name] = p.text;
     EXPECT_EQ(placed["KDPC_C0012_Resistance"], u"EI 60");  // fixed by the service
     EXPECT_EQ(placed["KDPC_C0012_TestedBy"], u"placed");   // the user's to edit
+}
+
+TEST_F(CloudPage, RefreshSkipsRowsWhoseIdIsNoCloudId)
+{
+    OpenProject({{1e12, 1, 5}, {-1e12, 1, 5}, {12, 1, 5}});
+    EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex()), 0);
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 1u);
+    EXPECT_EQ(Rows(), (std::vector<double> {1e12, 1, 5, -1e12, 1, 5, 12, 1, -1}));
+}
+
+namespace {
+
+constexpr short CloudUpdateItem = 6;
+constexpr const char* ChairProduct = "6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B";
+constexpr const char* SecondChair = "77777777-7777-4777-8777-777777777777";
+constexpr const char* ThirdChair = "88888888-8888-4888-8888-888888888888";
+constexpr const char* FourthChair = "99999999-9999-4999-8999-999999999999";
+#if KORDELA_HOST_VERSION >= 19
+constexpr const char* UpdateStepBegins = "undo step \"Adding KDPC\" begins";
+#else
+constexpr const char* UpdateStepBegins = "undo step \"Updating KDPC\" opened";
+#endif
+
+// The property-cloud update from the palette, its two pages played by script.
+class CloudUpdate : public CloudPage {
+protected:
+    void SetUp() override
+    {
+        CloudPage::SetUp();
+        host->modalDriver = [this](short dialogId) {
+            if (DGHost::IsOpen(dialogId))
+                pageProblem += pages.RunPending();
+        };
+        pages.userDriver = [this](NSWindow& window) {
+            if (!window.isClosed())
+                pageProblem += pages.RunPending();
+        };
+    }
+
+    void TearDown() override
+    {
+        EXPECT_EQ(pageProblem, "");
+        CloudPage::TearDown();
+    }
+
+    void ScriptUpdatePage(const std::string& expectedList, const std::string& choice)
+    {
+        ::ScriptUpdatePage(pages, CloudUpdatePages, expectedList, choice);
+    }
+
+    void ScriptResultPage(const std::string& expected) { ::ScriptResultPage(pages, CloudUpdatePages, expected); }
+
+    // Gives the placed element a text parameter of that name and value.
+    void SetInstanceText(const char* guid, const std::string& name, const std::u16string& text)
+    {
+        DevHost::PlacedElement* element = host->GetProject().Element(APIGuidFromString(guid));
+        ASSERT_NE(element, nullptr);
+        for (auto& p : element->params) {
+            if (p.name == name) {
+                p.text = text;
+                return;
+            }
+        }
+        DevHost::Parameter p;
+        p.name = name;
+        p.type = APIParT_CString;
+        p.text = text;
+        element->params.push_back(p);
+    }
+
+    std::u16string InstanceText(const char* guid, const std::string& name)
+    {
+        for (const auto& p : host->GetProject().Element(APIGuidFromString(guid))->params)
+            if (p.name == name)
+                return p.text;
+        return u"(none)";
+    }
+
+    static std::string Result(const std::string& updatedClouds, const std::string& notUpdatedClouds = {})
+    {
+        auto product = [](const std::string& clouds, const char* updated) {
+            std::string list;
+            for (const char id : clouds)
+                list += std::string(list.empty() ? "" : ",") + "{\"id\":" + (id == 'a' ? "12" : "15") +
+                        ", \"isupdated\": " + updated + ", \"error\": null, \"warning\": null}";
+            return std::string("{\"productguid\":\"") + ChairProduct + "\", \"clouds\": [" + list + "]}";
+        };
+        std::string json = "[";
+        if (!updatedClouds.empty())
+            json += product(updatedClouds, "true");
+        if (!notUpdatedClouds.empty())
+            json += std::string(json.size() > 1 ? "," : "") + product(notUpdatedClouds, "false");
+        return json + "]";
+    }
+
+    std::string pageProblem;
+};
+
+}  // namespace
+
+TEST_F(CloudUpdate, AttachedCloudsReachThePublishedEditionsInPartAndInstances)
+{
+    OpenProject({{12, 1, -1}});
+    EXPECT_EQ(PageCalls("AddKDPC", 15), Answer(15, 0));
+    EXPECT_EQ(InstanceRows(), (std::vector<double> {12, 1, -1, 15, 1, -1}));
+    SetInstanceText(Chair, "KDPC_C0012_Resistance", u"old");
+    SetInstanceText(Chair, "KDPC_C0015_Alpha", u"old");
+    ASSERT_TRUE(service.PublishCloud(
+        12, 4,
+        {{{"name", "Fire resistance"}, {"variableName", "KDPC_C0012_Resistance"}, {"value", "EI 90"},
+          {"visible", true}, {"editable", false}},
+         {{"name", "Smoke"}, {"variableName", "KDPC_C0012_Smoke"}, {"value", "S200"}, {"visible", true},
+          {"editable", false}}}));
+    ASSERT_EQ(host->GetProject().SelectElements({}), "");
+
+    ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-1;", std::string(ChairProduct) + ",12,4,15,1");
+    ScriptResultPage(Result("ab"));
+    const size_t queries = RequestCount("/GetKdpcInfoXml2");
+    const size_t steps = Lines(UpdateStepBegins);
+    EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
+
+    EXPECT_GT(Lines("KdpcUpdate?isSelectionUpdate=false"), 0u);
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), queries + 2) << "one query per cloud";
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, 4, 15, 1, 1}));
+    EXPECT_EQ(InstanceRows(), (std::vector<double> {12, 1, 4, 15, 1, 1}));
+    ASSERT_NE(ChairParam("KDPC_C0012_Smoke"), nullptr);
+    EXPECT_EQ(ChairParam("KDPC_C0012_Resistance")->text, u"EI 90");
+    EXPECT_EQ(ChairParam("KDPC_C0015_Alpha")->text, u"0.85");
+    EXPECT_EQ(InstanceText(Chair, "KDPC_C0012_Resistance"), u"EI 90");
+    EXPECT_EQ(InstanceText(Chair, "KDPC_C0015_Alpha"), u"0.85");
+    EXPECT_EQ(Lines(UpdateStepBegins), steps + 2) << "each instance change is a step of its own, per cloud";
+    EXPECT_EQ(Lines("refused"), 0u);
+    EXPECT_EQ(Lines("report alert"), 0u);
+
+    // Nothing newer: the page is offered the current editions and nothing is asked for.
+    pages.Forget(CloudUpdatePages.updatePage);
+    pages.Forget(CloudUpdatePages.resultPage);
+    pages.AddStep(CloudUpdatePages.updatePage, {Kind::Close, {}, {}});
+    const size_t resultPages = Lines("KDPCUpdateResult");
+    EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), queries + 2);
+    EXPECT_EQ(Lines("KDPCUpdateResult"), resultPages) << "no result page without a result";
+}
+
+TEST_F(CloudUpdate, InstanceWithoutTheCloudEndsTheInstanceLoop)
+{
+    OpenProject({{12, 1, -1}}, {FourthChair, SecondChair, ThirdChair});
+    for (const char* guid : {Chair, SecondChair, ThirdChair, FourthChair})
+        SetInstanceText(guid, "KDPC_C0012_Resistance", u"old");
+    // The fourth chair has no "KDPC_HNDL", the second none for cloud 12.
+    auto& fourth = host->GetProject().Element(APIGuidFromString(FourthChair))->params;
+    fourth.erase(std::remove_if(fourth.begin(), fourth.end(), [](const auto& p) { return p.name == "KDPC_HNDL"; }),
+                 fourth.end());
+    for (auto& p : host->GetProject().Element(APIGuidFromString(SecondChair))->params)
+        if (p.name == "KDPC_HNDL")
+            p.cells = {15, 1, -1};
+    ASSERT_EQ(host->GetProject().SelectElements({}), "");
+
+    ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-999;", std::string(ChairProduct) + ",12,3");
+    ScriptResultPage(Result("a"));
+    const size_t steps = Lines(UpdateStepBegins);
+    EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
+
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, 3}));
+    EXPECT_EQ(ChairParam("KDPC_C0012_Resistance")->text, u"EI 60");
+    EXPECT_EQ(InstanceRows(Chair), (std::vector<double> {12, 1, 3}));
+    EXPECT_EQ(InstanceText(Chair, "KDPC_C0012_Resistance"), u"EI 60");
+    EXPECT_EQ(Lines("KDPC_HNDL parameter could not be found."), 1u) << "the fourth chair is skipped";
+    EXPECT_EQ(InstanceText(FourthChair, "KDPC_C0012_Resistance"), u"old");
+    EXPECT_EQ(Lines("The KDPC identifier could not be found."), 1u) << "the second chair ends the loop";
+    EXPECT_EQ(InstanceRows(SecondChair), (std::vector<double> {15, 1, -1}));
+    EXPECT_EQ(InstanceText(SecondChair, "KDPC_C0012_Resistance"), u"old");
+    EXPECT_EQ(InstanceRows(ThirdChair), (std::vector<double> {12, 1, -1}));
+    EXPECT_EQ(InstanceText(ThirdChair, "KDPC_C0012_Resistance"), u"old");
+    EXPECT_EQ(Lines(UpdateStepBegins), steps + 1);
+}
+
+TEST_F(CloudUpdate, CloudsTheServiceCannotGiveAreReportedAsNotUpdated)
+{
+    OpenProject({{12, 1, -1}, {15, 1, -1}});
+    ASSERT_EQ(host->GetProject().SelectElements({Chair}), "");
+    ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", "malformed-xml", {{"count", 1}}));
+    ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-1;", std::string(ChairProduct) + ",12,3,15,1;");
+    ScriptResultPage(Result("b", "a"));
+    EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
+    EXPECT_GT(Lines("KdpcUpdate?isSelectionUpdate=true"), 0u);
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1, 15, 1, 1})) << "the cut answer changes nothing";
+    EXPECT_EQ(ChairParam("KDPC_C0012_Resistance"), nullptr);
+    EXPECT_NE(ChairParam("KDPC_C0015_Alpha"), nullptr);
+}
+
+TEST_F(CloudUpdate, AnswerWithoutEditionWritesMinusOne)
+{
+    OpenProject({{12, 1, 1}});
+    ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", "body",
+                                 {{"body", "<Bim><KDPC Id='12' Name='Fire safety' VariableName='KDPC_C0012_Title' />"
+                                           "<KDPCProperty Name='Fire resistance' VariableName='KDPC_C0012_Resistance' "
+                                           "Value='EI 30' Visible='true' Editable='false' /></Bim>"}}));
+    ScriptUpdatePage(std::string(ChairProduct) + ",12,1;", std::string(ChairProduct) + ",12,3");
+    ScriptResultPage(Result("a"));
+    EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1}));
+    EXPECT_EQ(InstanceRows(), (std::vector<double> {12, 1, -1}));
+    EXPECT_EQ(ChairParam("KDPC_C0012_Resistance")->text, u"EI 30");
+}
+
+TEST_F(CloudUpdate, EachPartOfTheProductIsRewrittenOncePerCloud)
+{
+    OpenProject({{12, 1, -1}, {15, 1, -1}}, {}, true);
+    ASSERT_EQ(host->GetProject().SelectElements({}), "");
+    ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-1;", std::string(ChairProduct) + ",12,3,15,1");
+    ScriptResultPage(Result("ab"));
+    const size_t queries = RequestCount("/GetKdpcInfoXml2");
+    EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
+    EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), queries + 2);
+    EXPECT_EQ(Lines("library part rewritten: "), 4u);
+    EXPECT_EQ(Lines("\"Oak dining chair B\""), 2u);
+    EXPECT_EQ(Rows(), (std::vector<double> {12, 1, 3, 15, 1, 1}));
+    EXPECT_EQ(InstanceRows(ChairOfSecondPart), (std::vector<double> {12, 1, 3, 15, 1, 1}));
 }

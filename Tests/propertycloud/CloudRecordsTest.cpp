@@ -225,6 +225,11 @@ TEST(CloudMerge, EntriesGoIntoTheCloudsPlace)
          {Title("KDPC_C0015_Title"), Property("KDPC_C0015_Alpha", "0.85", false)},
          2,
          {{"KDPC_C0015_Title", ""}, {"KDPC_C0015_Alpha", "0.85"}, {"A", "1"}, {"B", "2"}}},
+        {"the cloud's group reaches the head of the list: its first record moves with it",
+         {{"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "old1"}, {"X", "x"}},
+         {Title("KDPC_C0012_Title"), Property("KDPC_C0012_P1", "new1", false), Property("KDPC_C0012_P2", "p2", false)},
+         1,
+         {{"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "old1"}, {"KDPC_C0012_P2", "p2"}, {"X", "x"}}},
         {"an empty list",
          {},
          {Title("KDPC_C0015_Title")},
@@ -283,4 +288,49 @@ TEST(CloudMerge, NewRecordsAreTitleAndTextParameters)
     EXPECT_EQ(property.flags, APIParFlg_Child);
     EXPECT_EQ(std::u16string(property.value.uStr), u"\u00E9t\u00E9");
     ACAPI_DisposeAddParHdl(&params);
+}
+
+TEST(CloudMerge, ACloudWithoutEntriesLeavesTheListAsItWas)
+{
+    struct Case {
+        const char* what;
+        std::vector<Row> list;
+        bool noHandle;
+    };
+    for (const Case& c : {Case {"no list at all", {}, true}, Case {"an empty list", {}, false},
+                          Case {"a list", {{"KDPC_Title", ""}, {"X", "x"}}, false}}) {
+        API_AddParType** params = c.noHandle ? nullptr : MakeList(c.list);
+        int32_t count = static_cast<int32_t>(c.list.size());
+        const auto info = MakeCloud({});
+        EXPECT_EQ(KDPCManager::UpdateKDPCMemo(params, count, "", info, GS::Array<int> {0, 1}), 0) << c.what;
+        EXPECT_EQ(count, static_cast<int32_t>(c.list.size())) << c.what;
+        if (params != nullptr) {
+            EXPECT_EQ(Rows(params, count), c.list) << c.what;
+        }
+        ACAPI_DisposeAddParHdl(&params);
+    }
+}
+
+// The host's narrow texts are UTF-8: every way of writing a record reads them so, whatever
+// the flag says.
+TEST(CloudRecords, DescriptionsAndValuesAreUtf8OnEveryPath)
+{
+    const char* text = "T\xC3\xBCrgriff \xC2\xBD \xE2\x82\xAC";
+    const std::u16string wanted = u"T\u00FCrgriff \u00BD \u20AC";
+    for (const bool utf8 : {true, false}) {
+        API_AddParType update {};
+        AddParameter(&update, 0, APIParT_CString, 0, "KD_Handle", text, 0, text, utf8);
+        EXPECT_EQ(std::u16string(update.uDescname), wanted) << utf8;
+        EXPECT_EQ(std::u16string(update.value.uStr), wanted) << utf8;
+        API_AddParType cloud {};
+        KDPCManager::NAddParameter(&cloud, 0, APIParT_CString, 0, "KDPC_C0012_P", text, 0, text, utf8);
+        EXPECT_EQ(std::u16string(cloud.uDescname), wanted) << utf8;
+        EXPECT_EQ(std::u16string(cloud.value.uStr), wanted) << utf8;
+    }
+    GSHandle cells = BMhAllClear(3 * sizeof(double));
+    API_AddParType array {};
+    KDPCManager::AddParameterArray(&array, 0, APIParT_Integer, 0, "KDPC_HNDL", text, 1, 3, cells);
+    EXPECT_EQ(std::u16string(array.uDescname), wanted);
+    BMhKill(&cells);
+    BMhKill(&array.value.array);
 }

@@ -100,7 +100,7 @@ TEST_F(ServiceApi, UpdateQueryAnswersEachKnownProductInRequestOrder)
     EXPECT_EQ(Attr(chair[0], "VariableName"), "KD_productguid");
     EXPECT_EQ(chair[0]->text, ChairGuid);
     EXPECT_EQ(Attr(chair[1], "VariableName"), "KD_edinum");
-    EXPECT_EQ(chair[1]->text, "3");
+    EXPECT_EQ(chair[1]->text, "4");
     for (const XmlElement* p : chair) {
         for (const char* attribute : {"VariableName", "BIMParameterName", "VariableDescription", "VariableType",
                                       "VariableStyle", "VariableModifier", "Obsolete"}) {
@@ -297,6 +297,25 @@ TEST_F(ServiceApi, CatalogueCanBeReplacedUntilReset)
     ASSERT_TRUE(service.Reset());
     EXPECT_EQ(count(), "3");
     EXPECT_FALSE(service.SetCatalogue(nlohmann::json::array()));
+}
+
+TEST_F(ServiceApi, PublishedCloudEditionIsAnsweredUntilReset)
+{
+    const auto cloud = [&] { return Parse(PostValue("/GetKdpcInfoXml2", CloudRequest(KeyWithThreeMails, ChairGuid, 15))); };
+    ASSERT_TRUE(service.PublishCloud(15, 7));
+    XmlElement root = cloud();
+    EXPECT_EQ(Attr(root.Child("KDPC"), "EditionNumber"), "7");
+    EXPECT_EQ(root.ChildrenNamed("KDPCProperty").size(), 2u) << "the properties stay";
+
+    ASSERT_TRUE(service.PublishCloud(15, 8, {{{"name", "Rw"}, {"variableName", "KDPC_C0015_Rw"}, {"value", "42 dB"}}}));
+    root = cloud();
+    EXPECT_EQ(Attr(root.Child("KDPC"), "EditionNumber"), "8");
+    ASSERT_EQ(root.ChildrenNamed("KDPCProperty").size(), 1u);
+    EXPECT_EQ(Attr(root.ChildrenNamed("KDPCProperty")[0], "Value"), "42 dB");
+
+    EXPECT_FALSE(service.PublishCloud(99, 1)) << "no such cloud";
+    ASSERT_TRUE(service.Reset());
+    EXPECT_EQ(Attr(cloud().Child("KDPC"), "EditionNumber"), "1");
 }
 
 }  // namespace

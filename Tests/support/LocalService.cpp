@@ -254,4 +254,20 @@ nlohmann::json LocalService::Catalogue() const
     return nlohmann::json::parse(Fetch(Url("/_control/catalogue")).body, nullptr, false);
 }
 
+bool LocalService::PublishCloud(int cloudId, int edition, const nlohmann::json& properties)
+{
+    nlohmann::json catalogue = Catalogue();
+    if (!catalogue.is_object() || !catalogue.contains("propertyClouds"))
+        return false;
+    for (auto& cloud : catalogue["propertyClouds"]) {
+        if (cloud.value("id", 0) != cloudId)
+            continue;
+        cloud["edition"] = edition;
+        if (!properties.is_null())
+            cloud["properties"] = properties;
+        return SetCatalogue(catalogue);
+    }
+    return false;
+}
+
 }  // namespace kordela::test

@@ -93,6 +93,9 @@ public:
     // Replaces the catalogue until the next reset.
     bool SetCatalogue(const nlohmann::json& catalogue);
     nlohmann::json Catalogue() const;
+    // Publishes a new edition of a property cloud of the catalogue until the next reset, with
+    // new properties when they are given (entries as in the catalogue file).
+    bool PublishCloud(int cloudId, int edition, const nlohmann::json& properties = nullptr);
 
     // Sends SIGTERM and waits; returns the exit status, or -1 when the service
     // had to be killed or was not running.

@@ -9,6 +9,7 @@
 #include "BM.hpp"
 #include "DGHost.hpp"
 #include "DevHost/ScriptedPages.hpp"
+#include "UpdatePageScripts.hpp"
 
 #include <string>
 #include <vector>
@@ -23,8 +24,6 @@ constexpr const char* Lamp = "0F9E8D7C-6B5A-4948-8372-615049382716";
 constexpr const char* Window = "D4C3B2A1-F6E5-4817-8A9B-0C1D2E3F4A5C";
 constexpr const char* ChairElement = "11111111-1111-4111-8111-111111111111";
 constexpr const char* WindowElement = "44444444-4444-4444-8444-444444444444";
-constexpr const char* UpdatePage = "/CadApplication/ProductUpdate";
-constexpr const char* ResultPage = "/CadApplication/ProductUpdateResult";
 
 class UpdateFlowTest : public AddOnServiceHostTest {
 protected:
@@ -52,32 +51,12 @@ protected:
         unsetenv("KORDELA_SERVICE_ORIGIN");
     }
 
-    // The update page: it takes the product list, checks it and sends `choice`.
     void ScriptUpdatePage(const std::string& expectedList, const std::string& choice)
     {
-#if KORDELA_HOST_VERSION == 18
-        // The legacy window hands the list over once the page has loaded.
-        pages.AddStep(UpdatePage, {Kind::Await, "FakePost", {}});
-        pages.AddStep(UpdatePage, {Kind::Expect, expectedList, {}});
-        pages.AddStep(UpdatePage, {Kind::Call, "ExtUpdateProducts", {nlohmann::json(choice).dump()}});
-#else
-        pages.AddStep(UpdatePage, {Kind::Post, R"({"functionName":"productUpdateGetInfo"})", {}});
-        pages.AddStep(UpdatePage, {Kind::Await, "FakePost", {}});
-        pages.AddStep(UpdatePage, {Kind::Expect, expectedList, {}});
-        pages.AddStep(UpdatePage,
-                      {Kind::Post, nlohmann::json {{"functionName", "productUpdateDoUpdate"}, {"items", choice}}.dump(), {}});
-#endif
+        ::ScriptUpdatePage(pages, ObjectUpdatePages, expectedList, choice);
     }
 
-    void ScriptResultPage(const std::string& expected)
-    {
-#if KORDELA_HOST_VERSION != 18
-        pages.AddStep(ResultPage, {Kind::Post, R"({"functionName":"productUpdateResultGetInfo"})", {}});
-#endif
-        pages.AddStep(ResultPage, {Kind::Await, "FakePost", {}});
-        pages.AddStep(ResultPage, {Kind::Expect, expected, {}});
-        pages.AddStep(ResultPage, {Kind::Close, {}, {}});
-    }
+    void ScriptResultPage(const std::string& expected) { ::ScriptResultPage(pages, ObjectUpdatePages, expected); }
 
     static std::vector<API_AddParType> ElementParameters(const char* guid)
     {
@@ -185,7 +164,7 @@ TEST_F(UpdateFlowTest, ChosenProductsAreRewrittenAndReported)
 
 TEST_F(UpdateFlowTest, ClosingTheUpdatePageWithoutChoosingOpensNoResultPage)
 {
-    pages.AddStep(UpdatePage, {Kind::Close, {}, {}});
+    pages.AddStep(ObjectUpdatePages.updatePage, {Kind::Close, {}, {}});
     UpdateManager::getInstance().DoUpdate();
     EXPECT_EQ(Requests("/GetKordelaInfoXml3").size(), 0u);
     EXPECT_EQ(CountLines("ProductUpdateResult"), 0u);
