@@ -3,6 +3,9 @@
 // catalogue service (and its faults).
 #include "DownloadFixture.hpp"
 
+#include "DevHost/PageScript.hpp"
+#include "DevHost/Scenario.hpp"
+
 #include <chrono>
 
 namespace fs = std::filesystem;
@@ -365,4 +368,26 @@ TEST_F(DownloadTest, TransferFarBelowAUsefulRateFailsInBoundedTime)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_TRUE(host->TranscriptContains("nothing was installed: the transfer stopped: Timeout was reached"));
     EXPECT_FALSE(fs::exists(Embedded() + "/OakChair_1234.gsm"));
+}
+
+TEST_F(DownloadTest, ScenarioLineClosingTheProgressWindowReachesTheRunningDownload)
+{
+    DevHost::Scenario scenario(*host);
+    DevHost::AddPageCommands(scenario, pages);
+    scenario.AddCommand("install", [this](const std::vector<std::string>& w) {
+        return w.size() == 3 && Install(w[1], w[2]) == -1 ? std::string() : std::string("the download did not fail");
+    });
+    // Many steps at full speed; the user's close box comes after the first.
+    std::istringstream script("install " + FileUrl("generated/50MB.bin") + " Generated.bin\n" +
+#if KORDELA_HOST_VERSION == 18
+                              "close-window\n"
+#else
+                              "close-box 32591\n"
+#endif
+                              "expect transcript \"nothing was installed: the download was closed before it ended\"\n");
+    EXPECT_TRUE(scenario.Run(script));
+    EXPECT_TRUE(host->TranscriptContains("SUCCESS"));
+    EXPECT_FALSE(fs::exists(Temp() + "/Generated.bin"));
+    const std::vector<int> values = Progress();
+    EXPECT_EQ(std::count(values.begin(), values.end(), 100), 0);
 }
