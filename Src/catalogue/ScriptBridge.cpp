@@ -54,8 +54,10 @@ std::optional<Platform::ScriptValue> ScriptNumber(int number)
 // box of the window that shows the progress.
 void DeliverPendingEvents()
 {
-    while (const auto event = NSApp().nextEventMatchingMask(NSEventMaskAny, NSDate::distantPast(), NSDefaultRunLoopMode, true))
-        NSApp().sendEvent(*event);
+    NSApplication& application = NSApp();
+    while (const auto event =
+               application.nextEventMatchingMask(NSEventMaskAny, NSDate::distantPast(), NSDefaultRunLoopMode, true))
+        application.sendEvent(*event);
 }
 
 int CloudId(const Platform::ScriptValue& value)

@@ -234,7 +234,8 @@ TEST_F(PaletteServices, FailedInstallerTransferMountsNothingAndTellsTheUser)
         nlohmann::json extra;
     };
     for (const Case& c : {Case {"http500", nlohmann::json::object()}, Case {"truncated", nlohmann::json::object()},
-                          Case {"body", {{"body", "gone"}, {"status", 404}}}, Case {"html-error", nlohmann::json::object()}}) {
+                          Case {"body", {{"body", "gone"}, {"status", 404}}},
+                          Case {"html-error", nlohmann::json::object()}}) {
         ASSERT_TRUE(service.SetFault("/kordela_data/documents/Apps/Kordela.dmg", c.mode, c.extra));
         host->alertAnswers = {1};
         const size_t told = CountLines("The installer could not be downloaded.");

@@ -361,7 +361,8 @@ TEST_F(DownloadTest, TransferFarBelowAUsefulRateFailsInBoundedTime)
     TransferLimits limits = GetTransferLimits(TransferKind::File);
     limits.lowSpeedSeconds = 2;
     SetTransferLimits(TransferKind::File, limits);
-    ASSERT_TRUE(service.SetFault("/files/library/OakChair_1234.gsm", "trickle", {{"chunk_bytes", 10}, {"interval_ms", 100}}));
+    ASSERT_TRUE(
+        service.SetFault("/files/library/OakChair_1234.gsm", "trickle", {{"chunk_bytes", 10}, {"interval_ms", 100}}));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), "OakChair_1234.gsm"), -1);
     // The whole trickle would take about 15 s.
