@@ -1,5 +1,7 @@
 #include "DevHost/PageScript.hpp"
 
+#include "DGHost.hpp"
+
 #include <cstdlib>
 
 namespace DevHost {
@@ -52,6 +54,17 @@ void AddPageCommands(Scenario& scenario, ScriptedPages& pages)
     scenario.SetIdle([&pages] { return pages.RunPending(); });
     pages.userDriver = [&scenario](NSWindow& window) {
         scenario.DriveWhile([&window] { return !window.isClosed(); }, "window " + std::to_string(window.WindowNumber()));
+    };
+    // A close box clicked while a download runs reaches the add-on between its steps: the
+    // next line is delivered then when it closes an open modal dialog or the front window.
+    pages.eventSource = [&scenario, &pages] {
+        return scenario.NextLineIf([&pages](const std::vector<std::string>& w) {
+            if (w.size() == 2 && w[0] == "close-box") {
+                const auto dialog = DGHost::GetDialog(static_cast<short>(std::atol(w[1].c_str())));
+                return dialog && dialog->kind == "modal";
+            }
+            return w.size() == 1 && w[0] == "close-window" && pages.FrontWindow() != nullptr;
+        });
     };
     scenario.AddCommand("page", [&pages](const std::vector<std::string>& w) { return AddPageStep(pages, w); });
     scenario.AddCommand("close-window", [&pages](const std::vector<std::string>& w) {

@@ -147,6 +147,17 @@ bool Scenario::Run(std::istream& script)
     return !failed_;
 }
 
+std::function<void()> Scenario::NextLineIf(const std::function<bool(const std::vector<std::string>&)>& accept)
+{
+    if (failed_ || next_ >= lines_.size())
+        return {};
+    std::string error;
+    const auto words = Split(ExpandVariables(lines_[next_], &error), &error);
+    if (!error.empty() || words.empty() || !accept(words))
+        return {};
+    return [this] { Step(); };
+}
+
 void Scenario::DriveWhile(const std::function<bool()>& open, const std::string& what)
 {
     // Pending events may close the window before the user's next line is read.

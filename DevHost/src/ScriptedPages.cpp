@@ -351,6 +351,11 @@ void ScriptedPages::RevealInFileViewer(const std::string& path)
     Platform::Record("file viewer shows " + path);
 }
 
+std::function<void()> ScriptedPages::NextPendingEvent()
+{
+    return eventSource ? eventSource() : std::function<void()>();
+}
+
 void ScriptedPages::SleepFor(std::chrono::milliseconds duration)
 {
     slept_ += duration;

@@ -10,14 +10,17 @@ constexpr short TempPathTooLongItem = 1;
 constexpr short TransferNotStartedItem = 2;
 }  // namespace
 
-std::string DownloadIcon(const char* url, const char* fileName)
+std::string DownloadIcon(const char* url, const char* fileName, bool* unreachable)
 {
     char folder[TempPathSize] = {};
     if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
         ReportAlert(LocString(MessageList, TempPathTooLongItem).c_str());
     const std::string path = std::string(folder) + (fileName != nullptr ? fileName : "");
     // The caller turns whatever arrived into an icon; an unreadable image gives an empty one.
-    if (!GetToFile(url, path.c_str()).started) {
+    const GetResult result = GetToFile(url, path.c_str());
+    if (unreachable != nullptr)
+        *unreachable = IsUnreachable(result.curlCode);
+    if (!result.started) {
         ReportAlert(LocString(MessageList, TransferNotStartedItem).c_str());
         return {};
     }

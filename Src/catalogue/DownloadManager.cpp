@@ -3,6 +3,7 @@
 #include "BrowserDialog.hpp"
 #include "DownloadTexts.hpp"
 #include "Endpoints.hpp"
+#include "FileTransfer.hpp"
 #include "FooWrapper.hpp"
 #include "HostServices.hpp"
 #include "ServiceRequest.hpp"
@@ -69,7 +70,7 @@ GSErrCode DownloadManager::Download(char* url, char* path)
     // A larger receive buffer lets each step take in what has arrived, so a fast transfer
     // needs fewer steps (and page answers); its size does not depend on the file's.
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
-    ApplyTransferLimits(handle);
+    ApplyTransferLimits(handle, TransferKind::File);
 
     multi.reset(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
@@ -153,7 +154,7 @@ void DownloadManager::Finished()
     // place is the server's error page, which must not be installed under the file's name.
     const char* type = nullptr;
     curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_TYPE, &type);
-    if (type != nullptr && std::strncmp(type, "text/html", 9) == 0) {
+    if (IsWebPageType(type)) {
         Fail("the server answered with a web page instead of the file");
         return;
     }

@@ -54,14 +54,20 @@ void OpenInNewInstance(const IO::Location& target)
         NSLog("the new host instance ended with %d", status);
 }
 
-void RegisterLibraryFile(const IO::Location& target, const char* fileName)
+// False when the host cannot register a library part: its bytes are no loadable part (cut,
+// garbled or some other file under the part's name). A container is the host's to judge
+// part by part, so it stays registered as far as the host could.
+bool RegisterLibraryFile(const IO::Location& target, const char* fileName)
 {
     IO::Location location(target);
     API_LibPart libPart {};
     libPart.typeID = APILib_ObjectID;
     libPart.location = &location;
-    ACAPI_LibPart_Register(&libPart);
+    const GSErrCode registered = ACAPI_LibPart_Register(&libPart);
     libPart.location = nullptr;
+    const bool container = std::strstr(fileName, ".lcf") != nullptr;
+    if (registered != NoError && (std::strstr(fileName, ".gsm") != nullptr || !container))
+        return false;
 
     GS::Array<API_LibraryInfo> libraries;
     ACAPI_Environment(APIEnv_GetLibrariesID, &libraries);
@@ -70,11 +76,12 @@ void RegisterLibraryFile(const IO::Location& target, const char* fileName)
     MyACAPI_LibPart_Search(&libPart);
     if (std::strstr(fileName, ".gsm") != nullptr) {
         SetToolBoxMode(&libPart);
-    } else if (std::strstr(fileName, ".lcf") != nullptr) {
-        IO::Folder container(target, IO::Folder::Ignore);
-        FolderEnumerator enumerator(container);
+    } else if (container) {
+        IO::Folder folder(target, IO::Folder::Ignore);
+        FolderEnumerator enumerator(folder);
         enumerator.Do();
     }
+    return true;
 }
 
 }  // namespace
@@ -165,7 +172,12 @@ int DownloadObject(char* url, char* fileName)
         OpenInNewInstance(target);
         return 0;
     }
-    RegisterLibraryFile(target, fileName);
+    if (!RegisterLibraryFile(target, fileName)) {
+        // Left in place it would stand in the way of a good download of the same name.
+        IO::fileSystem.Delete(target, 0, IO::FileSystem::OnAccessDeniedIgnore);
+        ReportAlert((LocString(DownloadTextsId, DownloadNotLoadable) + fileName).c_str());
+        return -1;
+    }
     return 0;
 }
 

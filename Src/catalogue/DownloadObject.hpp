@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-// 0 installed (or a project file handed to a new host instance), -1 nothing downloaded or no
-// install folder, -2 the copy into the install folder failed. Blanks in `url` become "_".
+// 0 installed (or a project file handed to a new host instance), -1 nothing downloaded, no
+// install folder or a part the host cannot load (removed again), -2 the copy into the
+// install folder failed. Blanks in `url` become "_".
 int DownloadObject(char* url, char* fileName);
 
 // Whether a file name a page offered may be written: not empty, no folders, no way out of

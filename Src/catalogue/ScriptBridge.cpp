@@ -50,6 +50,16 @@ std::optional<Platform::ScriptValue> ScriptNumber(int number)
     return value;
 }
 
+// Lets the window system deliver what the user did meanwhile, above all a click on the close
+// box of the window that shows the progress.
+void DeliverPendingEvents()
+{
+    NSApplication& application = NSApp();
+    while (const auto event =
+               application.nextEventMatchingMask(NSEventMaskAny, NSDate::distantPast(), NSDefaultRunLoopMode, true))
+        application.sendEvent(*event);
+}
+
 int CloudId(const Platform::ScriptValue& value)
 {
     // The page's id is taken as a 32-bit integer: its low 32 bits.
@@ -162,6 +172,11 @@ int windowcontroller::downloadProgress()
                 "setProgress", {Platform::ScriptValue(percent), Platform::ScriptValue("")});
 #endif
         if (percent >= 100)
+            break;
+        // The transfer runs inside this one message, so the user's close box can only reach
+        // the window here; a closed window ends the download as a failed one.
+        DeliverPendingEvents();
+        if (NSWindow* own = window(); own != nullptr && own->isClosed())
             break;
     }
     close();

@@ -55,32 +55,67 @@ size_t writefunc(void* data, size_t size, size_t count, string* s)
 }
 
 namespace {
-TransferLimits& Limits()
+
+constexpr TransferLimits FileLimits {15, 1000, 30, 20};
+constexpr TransferLimits RequestLimits {10, 100, 10, 20};
+
+TransferLimits& Limits(TransferKind kind)
 {
-    static TransferLimits limits;
-    return limits;
+    static TransferLimits files = FileLimits;
+    static TransferLimits requests = RequestLimits;
+    return kind == TransferKind::File ? files : requests;
 }
+
 }  // namespace
 
-const TransferLimits& GetTransferLimits()
+const TransferLimits& GetTransferLimits(TransferKind kind)
 {
-    return Limits();
+    return Limits(kind);
+}
+
+void SetTransferLimits(TransferKind kind, const TransferLimits& limits)
+{
+    Limits(kind) = limits;
 }
 
 void SetTransferLimits(const TransferLimits& limits)
 {
-    Limits() = limits;
+    Limits(TransferKind::File) = limits;
+    Limits(TransferKind::Request) = limits;
 }
 
-void ApplyTransferLimits(CURL* curl)
+void ResetTransferLimits()
 {
-    const TransferLimits& limits = Limits();
+    Limits(TransferKind::File) = FileLimits;
+    Limits(TransferKind::Request) = RequestLimits;
+}
+
+void ApplyTransferLimits(CURL* curl, TransferKind kind)
+{
+    const TransferLimits& limits = Limits(kind);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+    // Addresses come from pages and answers: none may read a local file or reach another
+    // kind of server, not even through a redirect.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     // The add-on runs on the host's main thread; signals must not interrupt it.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+}
+
+bool IsUnreachable(int curlCode)
+{
+    switch (curlCode) {
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::string EscapeXmlAttribute(const std::string& value)
@@ -156,8 +191,8 @@ PostResult PostServiceRequest(Endpoints::Scheme scheme, const char* path, const 
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writefuncfile);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
-        ApplyTransferLimits(curl);
-        curl_easy_perform(curl);
+        ApplyTransferLimits(curl, TransferKind::Request);
+        result.curlCode = curl_easy_perform(curl);
         std::fclose(file);
     }
     // Without a file nothing could be kept: the caller then finds no answer to read.

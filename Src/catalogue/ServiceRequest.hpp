@@ -23,17 +23,29 @@ size_t writefuncfile(void* data, size_t size, size_t count, FILE* file);
 void init_string(string* s);
 size_t writefunc(void* data, size_t size, size_t count, string* s);
 
-// Limits that keep a silent or stalled server from holding the host for ever.
+// Limits that keep a silent or stalled server from holding the host for ever: a transfer
+// fails when it has no connection after connectTimeoutSeconds, or when it receives fewer
+// than lowSpeedBytesPerSecond on average for lowSpeedSeconds.
 struct TransferLimits {
     long connectTimeoutSeconds = 15;
-    long lowSpeedBytesPerSecond = 1;
-    long lowSpeedSeconds = 60;
+    long lowSpeedBytesPerSecond = 1000;
+    long lowSpeedSeconds = 30;
     long maxRedirects = 20;
 };
-const TransferLimits& GetTransferLimits();
+// Files (downloads, the installer) may be large and come slowly; the small fixed requests
+// (service answers, the version file, logos) are short and get a shorter window.
+enum class TransferKind { Request, File };
+const TransferLimits& GetTransferLimits(TransferKind kind);
+void SetTransferLimits(TransferKind kind, const TransferLimits& limits);
+// The same limits for every kind (tests shorten them so).
 void SetTransferLimits(const TransferLimits& limits);
-// Applies the limits to an easy handle; every transfer of the add-on calls this.
-void ApplyTransferLimits(CURL* curl);
+// Back to the built-in limits of each kind.
+void ResetTransferLimits();
+// Applies the limits of `kind` to an easy handle and allows http and https only, also
+// when redirected; every transfer of the add-on calls this.
+void ApplyTransferLimits(CURL* curl, TransferKind kind = TransferKind::Request);
+// Whether a transfer's result means the host could not be reached or stayed silent.
+bool IsUnreachable(int curlCode);
 
 // `value` as XML attribute text: & < > ' " become entities, everything else stays.
 std::string EscapeXmlAttribute(const std::string& value);
@@ -49,6 +61,7 @@ std::string NewAnswerFilePath();
 struct PostResult {
     bool started = false;    // false when libcurl could not start: nothing was sent
     std::string answerFile;  // where the answer body went (possibly empty or partial)
+    int curlCode = -1;       // libcurl's result of the transfer
 };
 
 // Posts `request` as the form field "value" to `path` on the service API host.

@@ -17,6 +17,9 @@
 namespace {
 
 constexpr short MaxMailCount = 10;
+constexpr const char* CatalogueUnreachable =
+    "The Kordela catalogue could not be reached, so the unread-mail count, the featured manufacturers or their logos "
+    "may be missing. They are asked for again the next time the palette opens.";
 
 short DialogHandler(short, short, short, long long, long long)
 {
@@ -119,6 +122,7 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
     SetStartupProgress(25, true);
 
     try {
+        palette.catalogueUnreachable = false;
         int count = 0;
         AskForNumOfMailsHandler(count);
         if (count > MaxMailCount)
@@ -130,6 +134,9 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
         palette.GetFeaturedManufacturers();
         SetStartupProgress(100, false);
         CloseStartupProgressIfOpen();
+        // One word for however many of the requests found no catalogue.
+        if (palette.catalogueUnreachable)
+            ReportAlert(CatalogueUnreachable);
     } catch (...) {
         const std::string message =
             std::string("Kordelabrowser COM object initialization failed.\nPlease try to reinstall the Add-On with "

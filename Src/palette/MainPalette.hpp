@@ -60,4 +60,7 @@ public:
     std::array<std::unique_ptr<CustomIconButton>, ManufacturerButtonCount> customButtons;
     GS::Array<std::string> urls;  // the page of each shown manufacturer button, in button order
     bool hostCloseMark = false;   // the host is closing the project: dispose instead of hiding
+    // A request of the palette found the catalogue unreachable or silent; the start-up
+    // checks tell the user once.
+    bool catalogueUnreachable = false;
 };

@@ -52,6 +52,7 @@ int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile,
         return 0;
 
     int i = 0;
+    bool logoHostSilent = false;
     while (i < ManufacturerButtonCount && reader.read()) {
         if (reader.getNodeType() != XmlAnswer::Node::Element || !CHEqualCStrings(reader.getNodeName(), elementName))
             continue;
@@ -67,7 +68,13 @@ int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile,
 
         char logoName[32] = {};
         std::snprintf(logoName, sizeof logoName, "%d.png", i);
-        std::string logoPath = DownloadIcon(icon.c_str(), logoName);
+        // Once the logos' host has kept silent, the other logos are not waited for either:
+        // their buttons go without a logo, as after a failed logo download.
+        std::string logoPath;
+        if (!logoHostSilent) {
+            logoPath = DownloadIcon(icon.c_str(), logoName, &logoHostSilent);
+            palette.catalogueUnreachable = palette.catalogueUnreachable || logoHostSilent;
+        }
         char folder[TempPathSize] = {};
         GetTempPath(TempPathSize, folder);
         char iconName[32] = {};
@@ -124,6 +131,8 @@ int MainObserver::AskForNumOfMailsHandler(int& count)
         count = 0;
         return 0;
     }
+    if (IsUnreachable(post.curlCode) && *palettePtr != nullptr)
+        (*palettePtr)->catalogueUnreachable = true;
     AnswerFileGuard answerFile(post.answerFile);
     SetStartupProgress(35);
 
@@ -149,6 +158,7 @@ void MainPalette::GetFeaturedManufacturers()
     const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetFeaturedManufacturers2", ManufacturersRequest);
     if (!post.started)
         return;
+    catalogueUnreachable = catalogueUnreachable || IsUnreachable(post.curlCode);
     AnswerFileGuard answerFile(post.answerFile);
     FillManufacturerButtons(*this, post.answerFile, "ManufacturersModel", true);
 }

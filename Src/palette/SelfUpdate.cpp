@@ -66,13 +66,13 @@ GSErrCode MainObserver::CheckForSelfUpdate(const char* currentVersion)
 
     const std::string image =
         Endpoints::Address(Endpoints::Scheme::Https, Endpoints::InfoHost, "/kordela_data/documents/Apps/Kordela.dmg");
-    const GetResult download = GetToFile(image.c_str(), installer);
+    const GetResult download = GetToFile(image.c_str(), installer, TransferKind::File);
     if (!download.started) {
         ReportAlert(LocString(List, InstallerNotStarted).c_str());
         return ErrCode::General;
     }
-    if (!download.Succeeded()) {
-        // A broken or partial image is neither mounted nor left behind to be opened by hand;
+    if (!download.DeliveredFile()) {
+        // A broken, partial or error-page image is neither mounted nor left behind to be opened by hand;
         // the palette goes on as after a declined offer.
         IO::fileSystem.Delete(IO::Location(installer), 0, IO::FileSystem::OnAccessDeniedIgnore);
         ReportAlert(InstallerFailed);

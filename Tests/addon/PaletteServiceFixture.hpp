@@ -78,6 +78,36 @@ protected:
         };
     }
 
+    void PublishVersion(const std::string& version)
+    {
+        nlohmann::json catalogue = service.Catalogue();
+        catalogue["publishedVersions"][std::to_string(KORDELA_HOST_VERSION)] = version;
+        ASSERT_TRUE(service.SetCatalogue(catalogue));
+    }
+
+    static std::string VersionFilePath()
+    {
+        return "/kordela_data/documents/Apps/versionMac" + std::to_string(KORDELA_HOST_VERSION) + ".txt";
+    }
+
+    static std::string InstallerFile()
+    {
+        return TemporaryFolder() + "/Kordela-ArchiCAD" + std::to_string(KORDELA_HOST_VERSION) + ".dmg";
+    }
+
+    static constexpr const char* InstallerPath = "/kordela_data/documents/Apps/Kordela.dmg";
+
+    size_t Offers() const { return CountLines("A newer version of the Kordela add-on is available."); }
+
+    // Requests for manufacturers' logos since the last reset.
+    size_t LogoRequests() const
+    {
+        size_t logos = 0;
+        for (const auto& entry : service.Log())
+            logos += entry.value("path", "").rfind("/logos/", 0) == 0 ? 1 : 0;
+        return logos;
+    }
+
     // The catalogue site's address of a page, as the service serves it.
     std::string Site(const std::string& pathAndQuery) const { return service.Origin() + pathAndQuery; }
 

@@ -2,7 +2,12 @@
 // featured manufacturers and the self-update.
 #include "PaletteServiceFixture.hpp"
 
+#include "ServiceRequest.hpp"
+
 #include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
 namespace {
@@ -39,24 +44,28 @@ protected:
 
     static std::string Name(int i) { return i == 2 ? "K\xC3\xBC" "chen & <Werk>" : "Maker " + std::to_string(i); }
 
-    void PublishVersion(const std::string& version)
-    {
-        nlohmann::json catalogue = service.Catalogue();
-        catalogue["publishedVersions"][std::to_string(KORDELA_HOST_VERSION)] = version;
-        ASSERT_TRUE(service.SetCatalogue(catalogue));
-    }
 
-    std::string VersionFilePath() const
+    // Opens the palette with six featured manufacturers while `paths` keep silent, the small
+    // requests' window shortened; the opening must stay brief and say so once.
+    void OpenWithSilentCatalogue(const std::vector<std::string>& paths)
     {
-        return "/kordela_data/documents/Apps/versionMac" + std::to_string(KORDELA_HOST_VERSION) + ".txt";
+        FeatureManufacturers(6);
+        // The posted request's own bytes count toward a transfer's rate for a few seconds, so
+        // a higher rate lets the silent answers fail sooner.
+        TransferLimits limits = GetTransferLimits(TransferKind::Request);
+        limits.lowSpeedBytesPerSecond = 1000;
+        limits.lowSpeedSeconds = 1;
+        SetTransferLimits(TransferKind::Request, limits);
+        for (const std::string& path : paths)
+            ASSERT_TRUE(service.SetFault(path, "no-answer", {{"seconds", 30}})) << path;
+        const auto start = std::chrono::steady_clock::now();
+        OpenPalette();
+        // Six logos, or two answers, of 30 s silence each would take minutes.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+        EXPECT_EQ(CountLines("report alert: The Kordela catalogue could not be reached"), 1u);
+        EXPECT_EQ(Setting("FirstRun"), "2");
+        EXPECT_FALSE(DGHost::IsOpen(32604));
     }
-
-    std::string InstallerFile() const
-    {
-        return TemporaryFolder() + "/Kordela-ArchiCAD" + std::to_string(KORDELA_HOST_VERSION) + ".dmg";
-    }
-
-    size_t Offers() const { return CountLines("A newer version of the Kordela add-on is available."); }
 };
 
 }  // namespace
@@ -225,7 +234,8 @@ TEST_F(PaletteServices, FailedInstallerTransferMountsNothingAndTellsTheUser)
         nlohmann::json extra;
     };
     for (const Case& c : {Case {"http500", nlohmann::json::object()}, Case {"truncated", nlohmann::json::object()},
-                          Case {"body", {{"body", "gone"}, {"status", 404}}}}) {
+                          Case {"body", {{"body", "gone"}, {"status", 404}}},
+                          Case {"html-error", nlohmann::json::object()}}) {
         ASSERT_TRUE(service.SetFault("/kordela_data/documents/Apps/Kordela.dmg", c.mode, c.extra));
         host->alertAnswers = {1};
         const size_t told = CountLines("The installer could not be downloaded.");
@@ -248,4 +258,43 @@ TEST_F(PaletteServices, InstallerThatDoesNotMountIsShownWithTheMountingMessage)
     EXPECT_TRUE(host->TranscriptContains("Kordela-ArchiCAD" + std::to_string(KORDELA_HOST_VERSION) + ".dmg"));
     EXPECT_FALSE(host->TranscriptContains("file viewer shows /Volumes/Kordela/Kordela"));
     EXPECT_EQ(Setting("FirstRun"), "1");
+}
+
+TEST_F(PaletteServices, CompressedInstallerIsStoredDecodedAndMounts)
+{
+    PublishVersion("3.3");
+    ASSERT_TRUE(service.SetFault("/kordela_data/documents/Apps/Kordela.dmg", "gzip"));
+    host->alertAnswers = {1, 1};
+    OpenPalette();
+    std::ifstream stored(InstallerFile(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(stored)), std::istreambuf_iterator<char>());
+    ASSERT_TRUE(service.Reset());
+    EXPECT_EQ(bytes, kordela::test::Fetch(Site("/kordela_data/documents/Apps/Kordela.dmg")).body);
+    EXPECT_TRUE(host->TranscriptContains("command output: mounted "));
+    EXPECT_TRUE(host->TranscriptContains("file viewer shows /Volumes/Kordela/Kordela"));
+}
+
+TEST_F(PaletteServices, SilentLogoHostIsWaitedForOnceAndToldOnce)
+{
+    OpenWithSilentCatalogue({"/logos/*"});
+    EXPECT_EQ(LogoRequests(), 1u);
+    for (short item = ManufacturerItem; item < ManufacturerItem + 6; ++item) {
+        EXPECT_TRUE(Item(item).visible) << item;
+        EXPECT_EQ(Item(item).icon, "") << item;
+        EXPECT_EQ(DGHost::RequestToolTip(PaletteId, item), Name(item - ManufacturerItem + 1)) << item;
+    }
+}
+
+TEST_F(PaletteServices, SilentServiceApiIsToldOnceForBothRequests)
+{
+    OpenWithSilentCatalogue({"/GetUnreadEmailsCount2", "/GetFeaturedManufacturers2"});
+    EXPECT_EQ(LogoRequests(), 0u);
+    EXPECT_EQ(Item(10).icon.substr(0, 5), "32520");
+}
+
+TEST_F(PaletteServices, ReachableCatalogueOpensWithoutTheUnreachableAlert)
+{
+    FeatureManufacturers(3);
+    OpenPalette();
+    EXPECT_FALSE(host->TranscriptContains("could not be reached"));
 }

@@ -1,113 +1,14 @@
 // Downloads behind the progress page and their installation, with the add-on linked into the
 // simulated host, the progress page played by script and the files served by the local
 // catalogue service (and its faults).
-#include "AddOnServiceHost.hpp"
-#include "BridgeFunctions.hpp"
-#include "DownloadManager.hpp"
-#include "DownloadObject.hpp"
-#include "LocalService.hpp"
-#include "ServiceRequest.hpp"
+#include "DownloadFixture.hpp"
 
-#include "DGHost.hpp"
-#include "DevHost/ScriptedPages.hpp"
-#include "GSPref.hpp"
+#include "DevHost/PageScript.hpp"
+#include "DevHost/Scenario.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstring>
-#include <fstream>
-#include <sstream>
-#include <thread>
+#include <chrono>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-constexpr short ProgressDialog = 32591;
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string SampleFile(const std::string& path)
-{
-    return ReadFile(std::string(KORDELA_SOURCE_DIR) + "/Samples/files/" + path);
-}
-
-class DownloadTest : public AddOnServiceHostTest {
-protected:
-    void SetUp() override
-    {
-        AddOnServiceHostTest::SetUp();
-        host->modalDriver = [this](short dialogId) {
-            if (beforePage)
-                beforePage(dialogId);
-            if (DGHost::IsOpen(dialogId))
-                pageProblem += pages.RunPending();
-        };
-        pages.userDriver = [this](NSWindow& window) {
-            if (beforePage)
-                beforePage(ProgressDialog);
-            if (!window.isClosed())
-                pageProblem += pages.RunPending();
-        };
-#if KORDELA_HOST_VERSION != 18
-        // The legacy page of the host 18 build asks by itself once it has loaded.
-        pages.AddStep("/CadApplication/ProgressDialog", {DevHost::PageStep::Kind::Post, R"({"functionName":"downloadProgress"})", {}});
-#endif
-    }
-
-    void TearDown() override
-    {
-        if (HasFailure() && getenv("DUMP"))
-            for (const auto& line : host->TranscriptLines())
-                std::fprintf(stderr, "| %s\n", line.c_str());
-        SetTransferLimits(TransferLimits {});
-        AddOnServiceHostTest::TearDown();
-    }
-
-    // Hands the page's two texts to the installation as the opener does: 1024-byte buffers.
-    int Install(const std::string& url, const std::string& fileName)
-    {
-        std::vector<char> urlBuffer(1024, '\0');
-        std::vector<char> nameBuffer(1024, '\0');
-        std::memcpy(urlBuffer.data(), url.data(), std::min<size_t>(url.size(), 1023));
-        std::memcpy(nameBuffer.data(), fileName.data(), std::min<size_t>(fileName.size(), 1023));
-        return DownloadObject(urlBuffer.data(), nameBuffer.data());
-    }
-    std::string FileUrl(const std::string& path) const { return service.Url("/files/" + path); }
-
-    static std::string Embedded()
-    {
-        GS::Array<API_LibraryInfo> libraries;
-        ACAPI_Environment(APIEnv_GetLibrariesID, &libraries);
-        return libraries[0].location.ToUTF8POSIXPath() + "/KordelaLibrary";
-    }
-    std::string DownloadFolder() const { return Profile() + "/Documents/KordelaLibrary"; }
-    std::string Temp() const { return Profile() + "/Temp"; }
-
-    std::vector<int> Progress() const
-    {
-        std::vector<int> values;
-        for (const auto& script : pages.Evaluated())
-            if (script.rfind("setProgress(", 0) == 0)
-                values.push_back(std::stoi(script.substr(12)));
-        return values;
-    }
-
-    DevHost::ScriptedPages pages;
-    std::function<void(short dialogId)> beforePage;
-    std::string pageProblem;
-};
-
-}  // namespace
 
 TEST_F(DownloadTest, LibraryPartGoesIntoTheEmbeddedKordelaLibraryAndItsToolIsSelected)
 {
@@ -134,8 +35,9 @@ TEST_F(DownloadTest, LibraryPartGoesIntoTheEmbeddedKordelaLibraryAndItsToolIsSel
 TEST_F(DownloadTest, RequestCarriesTheBrowserHeadersAndProgressRisesTo100)
 {
     ASSERT_TRUE(service.SetFault("/files/generated/2MB.bin", "throttle", {{"bytes_per_second", 8000000}}));
-    ASSERT_EQ(Install(FileUrl("generated/2MB.bin"), "Generated.gsm"), 0);
-    EXPECT_EQ(fs::file_size(Embedded() + "/Generated.gsm"), 2u * 1024 * 1024);
+    // Pattern bytes are no library part: the transfer completes, the host then refuses them.
+    ASSERT_EQ(Install(FileUrl("generated/2MB.bin"), "Generated.gsm"), -1);
+    EXPECT_TRUE(host->TranscriptContains("not a library part that can be loaded"));
     const std::vector<int> values = Progress();
     ASSERT_GE(values.size(), 3u);
     EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
@@ -335,56 +237,6 @@ TEST_F(DownloadTest, ProgressStepsWithoutADownloadEndTheLoop)
     EXPECT_EQ(DownloadProgress(), -1);
 }
 
-namespace {
-
-// One answer without a length: the body ends when the connection closes.
-class UnannouncedLengthServer {
-public:
-    explicit UnannouncedLengthServer(std::string body) : body_(std::move(body))
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 1);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] {
-            const int connection = ::accept(listener_, nullptr, nullptr);
-            if (connection < 0)
-                return;
-            char request[4096];
-            std::string received;
-            while (received.find("\r\n\r\n") == std::string::npos) {
-                const ssize_t n = ::recv(connection, request, sizeof request, 0);
-                if (n <= 0)
-                    break;
-                received.append(request, static_cast<size_t>(n));
-            }
-            const std::string answer = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body_;
-            (void)!::send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
-            ::close(connection);
-        });
-    }
-    ~UnannouncedLengthServer()
-    {
-        ::shutdown(listener_, SHUT_RDWR);
-        ::close(listener_);
-        thread_.join();
-    }
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-
-private:
-    std::string body_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-};
-
-}  // namespace
-
 TEST_F(DownloadTest, AnswerWithoutALengthReports100AtItsEnd)
 {
     const std::string part = SampleFile("library/OakChair_1234.gsm");
@@ -406,4 +258,137 @@ TEST(CopyFailure, EachHostCodeHasItsMessage)
                           Case {old ? 0x81010305u : 0x81010307u, 6}, Case {old ? 0x81010308u : 0x81010306u, 7},
                           Case {0x81010205u, 7}, Case {1u, 7}, Case {0xFFFFFFFFu, 7}})
         EXPECT_EQ(CopyFailureItem(static_cast<GSErrCode>(c.code)), c.item) << std::hex << c.code;
+}
+
+TEST_F(DownloadTest, PartTheHostCannotLoadIsRemovedTheUserIsToldAndAGoodDownloadThenInstalls)
+{
+    const std::string part = SampleFile("library/OakChair_1234.gsm");
+    std::string garbled = part;
+    for (size_t i = 0; i < garbled.size(); i += 7)
+        garbled[i] = static_cast<char>(garbled[i] ^ 0x5A);
+    // The service's compressed answer, fetched without decoding: a gzip body under no header.
+    ASSERT_TRUE(service.SetFault("/files/library/OakChair_1234.gsm", "gzip"));
+    const std::string compressed = kordela::test::Fetch(FileUrl("library/OakChair_1234.gsm")).body;
+    ASSERT_TRUE(service.Reset());
+    ASSERT_NE(compressed, part);
+    struct Case {
+        const char* what;
+        std::string body;
+    };
+    for (const Case& c : {Case {"cut", part.substr(0, part.size() / 2)}, Case {"garbled", garbled},
+                          Case {"compressed unsaid", compressed}}) {
+        UnannouncedLengthServer server(c.body);
+        const size_t told = CountLines("report alert: The download is not a library part that can be loaded, so it was "
+                                       "removed again and nothing was installed: OakChair_1234.gsm");
+        EXPECT_EQ(Install(server.Url("/OakChair_1234.gsm"), "OakChair_1234.gsm"), -1) << c.what;
+        EXPECT_EQ(CountLines("report alert: The download is not a library part that can be loaded, so it was removed "
+                             "again and nothing was installed: OakChair_1234.gsm"),
+                  told + 1)
+            << c.what;
+        EXPECT_FALSE(fs::exists(Embedded() + "/OakChair_1234.gsm")) << c.what;
+        EXPECT_FALSE(fs::exists(Temp() + "/OakChair_1234.gsm")) << c.what;
+        EXPECT_FALSE(host->TranscriptContains("toolbox:")) << c.what;
+        EXPECT_EQ(CountLines("libraries reloaded"), 0u) << c.what;
+    }
+    ASSERT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), "OakChair_1234.gsm"), 0);
+    EXPECT_EQ(ReadFile(Embedded() + "/OakChair_1234.gsm"), part);
+    EXPECT_EQ(host->GetProject().ToolboxSelection(), API_ObjectID);
+    EXPECT_FALSE(host->TranscriptContains("a file of that name exists already"));
+}
+
+TEST_F(DownloadTest, OnlyHttpAndHttpsAreFetchedAlsoAfterARedirect)
+{
+    const std::string local = Profile() + "/secret.gsm";
+    fs::copy_file(std::string(KORDELA_SOURCE_DIR) + "/Samples/files/library/OakChair_1234.gsm", local);
+    UnannouncedLengthServer redirect("", "HTTP/1.1 302 Found\r\nLocation: file://" + local +
+                                             "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    struct Case {
+        const char* what;
+        std::string url;
+    };
+    for (const Case& c : {Case {"file address", "file://" + local}, Case {"redirect to a file", redirect.Url("/a.gsm")},
+                          Case {"other scheme", "ftp://127.0.0.1:1/OakChair_1234.gsm"}}) {
+        const size_t told = CountLines("report alert: The download failed and nothing was installed: ");
+        EXPECT_EQ(Install(c.url, "secret.gsm"), -1) << c.what;
+        EXPECT_EQ(CountLines("report alert: The download failed and nothing was installed: "), told + 1) << c.what;
+        EXPECT_FALSE(fs::exists(Embedded() + "/secret.gsm")) << c.what;
+        EXPECT_FALSE(fs::exists(Temp() + "/secret.gsm")) << c.what;
+    }
+    EXPECT_FALSE(host->TranscriptContains("library part registered"));
+    EXPECT_FALSE(host->TranscriptContains("toolbox:"));
+}
+
+TEST_F(DownloadTest, CloseBoxClickedWhileTheTransferRunsEndsItAsAFailedDownload)
+{
+    // About 10 s at this rate; the user closes the progress window after a few steps.
+    ASSERT_TRUE(service.SetFault("/files/generated/2MB.bin", "throttle", {{"bytes_per_second", 200000}}));
+    int pumps = 0;
+    pages.eventSource = [this, &pumps]() -> std::function<void()> {
+        if (++pumps != 3)
+            return {};
+        return [this] {
+#if KORDELA_HOST_VERSION == 18
+            // The host 18 build shows the progress page in the add-on's own window.
+            if (NSWindow* window = pages.FrontWindow(); window != nullptr)
+                window->close();
+#else
+            DGHost::CloseBox(ProgressDialog);
+#endif
+        };
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Install(FileUrl("generated/2MB.bin"), "Generated.gsm"), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8)) << "the transfer did not go on";
+    EXPECT_GE(pumps, 3);
+    EXPECT_EQ(CountLines("report alert: The download failed and nothing was installed: the download was closed before "
+                         "it ended"),
+              1u);
+    const std::vector<int> values = Progress();
+    EXPECT_EQ(std::count(values.begin(), values.end(), 100), 0);
+    EXPECT_FALSE(fs::exists(Embedded() + "/Generated.gsm"));
+    EXPECT_FALSE(fs::exists(Temp() + "/Generated.gsm"));
+    EXPECT_FALSE(DGHost::IsOpen(ProgressDialog));
+    EXPECT_EQ(pageProblem, "");
+    // The host is free again: the next download runs to its end.
+    pages.eventSource = nullptr;
+    ASSERT_TRUE(service.Reset());
+    EXPECT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), "OakChair_1234.gsm"), 0);
+}
+
+TEST_F(DownloadTest, TransferFarBelowAUsefulRateFailsInBoundedTime)
+{
+    // The rule as built, its window shortened: 100 bytes a second is far below it.
+    TransferLimits limits = GetTransferLimits(TransferKind::File);
+    limits.lowSpeedSeconds = 2;
+    SetTransferLimits(TransferKind::File, limits);
+    ASSERT_TRUE(
+        service.SetFault("/files/library/OakChair_1234.gsm", "trickle", {{"chunk_bytes", 10}, {"interval_ms", 100}}));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), "OakChair_1234.gsm"), -1);
+    // The whole trickle would take about 15 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_TRUE(host->TranscriptContains("nothing was installed: the transfer stopped: Timeout was reached"));
+    EXPECT_FALSE(fs::exists(Embedded() + "/OakChair_1234.gsm"));
+}
+
+TEST_F(DownloadTest, ScenarioLineClosingTheProgressWindowReachesTheRunningDownload)
+{
+    DevHost::Scenario scenario(*host);
+    DevHost::AddPageCommands(scenario, pages);
+    scenario.AddCommand("install", [this](const std::vector<std::string>& w) {
+        return w.size() == 3 && Install(w[1], w[2]) == -1 ? std::string() : std::string("the download did not fail");
+    });
+    // Many steps at full speed; the user's close box comes after the first.
+    std::istringstream script("install " + FileUrl("generated/50MB.bin") + " Generated.bin\n" +
+#if KORDELA_HOST_VERSION == 18
+                              "close-window\n"
+#else
+                              "close-box 32591\n"
+#endif
+                              "expect transcript \"nothing was installed: the download was closed before it ended\"\n");
+    EXPECT_TRUE(scenario.Run(script));
+    EXPECT_TRUE(host->TranscriptContains("SUCCESS"));
+    EXPECT_FALSE(fs::exists(Temp() + "/Generated.bin"));
+    const std::vector<int> values = Progress();
+    EXPECT_EQ(std::count(values.begin(), values.end(), 100), 0);
 }

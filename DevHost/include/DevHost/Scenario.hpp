@@ -30,6 +30,10 @@ public:
     // Plays lines while `open` holds: the user's side of a modal window named `what`.
     void DriveWhile(const std::function<bool()>& open, const std::string& what);
 
+    // The next line as a user action to deliver now, when `accept` takes its words; none
+    // otherwise (the line then waits for its turn).
+    std::function<void()> NextLineIf(const std::function<bool(const std::vector<std::string>&)>& accept);
+
     // Splits a line into words; "double quotes" keep blanks and understand \" \\ \n.
     static std::vector<std::string> Split(const std::string& line, std::string* error);
     // Replaces each ${NAME} by the environment's value (for example the local service's origin).

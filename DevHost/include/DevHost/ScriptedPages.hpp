@@ -45,6 +45,10 @@ public:
     // The scripted user's turn in a modal window of the add-on; without it, or when it
     // leaves the window open, the user closes the window.
     std::function<void(NSWindow&)> userDriver;
+    // What the user does while the add-on is busy and lets the window system deliver events
+    // (between the steps of a download): asked at each such moment for the next action, none
+    // when the user does nothing then.
+    std::function<std::function<void()>()> eventSource;
 
     // The latest window that is still open, null when none.
     NSWindow* FrontWindow() const;
@@ -60,6 +64,7 @@ public:
     void PageGone(Platform::WebPage& page) override;
     void RunModalSession(NSWindow& window) override;
     void RevealInFileViewer(const std::string& path) override;
+    std::function<void()> NextPendingEvent() override;
 
     // Platform::Clock
     void SleepFor(std::chrono::milliseconds duration) override;

@@ -194,6 +194,24 @@ private:
     std::vector<std::shared_ptr<NSObject>> nibObjects_;
 };
 
+// A point in time; the stand-in knows only the one that never waits.
+class NSDate {
+public:
+    static const NSDate* distantPast();
+};
+
+constexpr NSUInteger NSEventMaskAny = ~0ul;
+
+// A user event queued for the application; the stand-in carries what delivering it does.
+class NSEvent : public NSObject {
+public:
+    explicit NSEvent(std::function<void()> delivery) : delivery_(std::move(delivery)) {}
+
+private:
+    friend class NSApplication;
+    std::function<void()> delivery_;
+};
+
 struct NSModalSession {
     NSWindow* window = nullptr;  // kept alive by its controller while the session runs
     bool stopped = false;
@@ -207,6 +225,15 @@ public:
     void endModalSession(std::unique_ptr<NSModalSession> session);
     // Ends the innermost running session.
     void stopModal();
+    // The next queued user event, taken from the queue when `dequeue`; null when none waits
+    // (the stand-in never waits for one, whatever `untilDate`).
+    std::shared_ptr<NSEvent> nextEventMatchingMask(NSUInteger mask, const NSDate* untilDate, const char* mode,
+                                                   bool dequeue);
+    // Delivers the event to the window it belongs to.
+    void sendEvent(const NSEvent& event);
+
+private:
+    std::shared_ptr<NSEvent> peeked_;
 };
 NSApplication& NSApp();
 

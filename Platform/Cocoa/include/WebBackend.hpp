@@ -6,6 +6,7 @@
 
 #include "ScriptValue.hpp"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,9 @@ public:
     virtual void RunModalSession(NSWindow& window) = 0;
     // The file viewer shows the file or folder selected.
     virtual void RevealInFileViewer(const std::string& path) = 0;
+    // The next thing the user did that waits for the application (a close box clicked while
+    // a long operation runs), as what delivering it does; none when nothing waits.
+    virtual std::function<void()> NextPendingEvent() { return {}; }
 };
 
 // Null restores the stand-in's own backend.

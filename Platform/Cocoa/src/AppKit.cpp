@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <utility>
 
 namespace {
 
@@ -279,6 +280,27 @@ void NSApplication::stopModal()
 {
     if (!runningSessions.empty())
         runningSessions.back()->stopped = true;
+}
+
+const NSDate* NSDate::distantPast()
+{
+    static const NSDate past;
+    return &past;
+}
+
+std::shared_ptr<NSEvent> NSApplication::nextEventMatchingMask(NSUInteger, const NSDate*, const char*, bool dequeue)
+{
+    if (!peeked_) {
+        if (auto delivery = Platform::GetWebBackend().NextPendingEvent())
+            peeked_ = std::make_shared<NSEvent>(std::move(delivery));
+    }
+    return dequeue ? std::exchange(peeked_, nullptr) : peeked_;
+}
+
+void NSApplication::sendEvent(const NSEvent& event)
+{
+    if (event.delivery_)
+        event.delivery_();
 }
 
 NSApplication& NSApp()
