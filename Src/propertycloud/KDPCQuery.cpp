@@ -26,9 +26,11 @@ std::string Attribute(const XmlAnswer& reader, const char* name)
     return value != nullptr ? value : "";
 }
 
-// True when the answer was read to the end of its root element. A cut answer would attach a
-// cloud with only some of its properties, which could then never be attached again.
-bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
+}  // namespace
+
+// A cut answer would attach a cloud with only some of its properties, which could then never
+// be attached again.
+bool ReadKDPCAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
 {
     int depth = 0;
     bool rootSeen = false;
@@ -66,6 +68,8 @@ bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info)
     }
     return rootClosed;
 }
+
+namespace {
 
 // The product the part stands for; "KD_productguid" wins over the product URL. An empty
 // "KD_productguid" counts as none, as on the page launcher that opened the cloud page.
@@ -105,7 +109,7 @@ int KDPCManager::RetrieveObjectRelatedInformation(int libPartIndex, int cloudId,
     if (!post.started)
         return 0;
     XmlAnswer reader(post.answerFile.c_str());
-    if (reader.IsOpen() && !ReadAnswer(reader, info))
+    if (reader.IsOpen() && !ReadKDPCAnswer(reader, info))
         *info = KDPCInfo {};
     return 0;
 }
