@@ -108,25 +108,25 @@ public:
             if (declaration != Step::Ok)
                 return false;
         }
+        bool afterText = false;
+        size_t beforeText = 0;
         while (pos_ < in_.size()) {
             const size_t written = out_.size();
             const size_t reported = nodes_ != nullptr ? nodes_->size() : 0;
-            Step step;
-            if (in_[pos_] != '<')
-                step = Text();
-            else if (Peek(1) == '/')
-                step = CloseTag();
-            else
-                step = OpenTag();
+            const bool text = in_[pos_] != '<';
+            const Step step = text ? Text() : Peek(1) == '/' ? CloseTag() : OpenTag();
             if (step == Step::Bad)
                 return false;
             if (step == Step::Cut) {
-                // Cut inside its last tag: what came before is the answer.
+                // Cut inside its last tag: what came before is the answer. Text is reported
+                // only when a tag follows it, and a cut tag does not count.
                 out_.resize(written);
                 if (nodes_ != nullptr)
-                    nodes_->resize(reported);
+                    nodes_->resize(afterText && !text ? beforeText : reported);
                 break;
             }
+            afterText = text;
+            beforeText = reported;
         }
         return rootSeen_;
     }

@@ -83,6 +83,7 @@ TEST(XmlAnswer, AcceptedAnswersAreReadCorrectly)
         {"<Bim>text &am", {"<Bim>"}},
         {"<Bim><!", {"<Bim>"}},
         {"<Bim></Bi", {"<Bim>"}},
+        {"<Bim>t</Bi", {"<Bim>"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Read(c.answer), c.nodes) << "answer: " << c.answer;
