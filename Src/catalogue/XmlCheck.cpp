@@ -103,7 +103,10 @@ public:
 
     bool Run()
     {
-        if (in_.substr(0, 5) == "<?xml" && (IsSpace(Peek(5)) || Peek(5) == '?')) {
+        // Blanks before the declaration are not XML, but harmless; some servers send them.
+        while (!AtEnd() && IsSpace(in_[pos_]))
+            ++pos_;
+        if (in_.substr(pos_, 5) == "<?xml" && (IsSpace(Peek(5)) || Peek(5) == '?')) {
             const Step declaration = Declaration();
             if (declaration != Step::Ok)
                 return false;

@@ -69,6 +69,7 @@ TEST(XmlAnswer, AcceptedAnswersAreReadCorrectly)
     const std::vector<Case> cases = {
         {"<?xml version='1.0' encoding='UTF-8'?><Bim UnreadEmails='7'></Bim>", {"<Bim UnreadEmails=7>", "</Bim>"}},
         {"\xEF\xBB\xBF<Bim a=\"x\"/>", {"<Bim a=x/>"}},
+        {"\r\n <?xml version='1.0'?>\n<Bim/>", {"<Bim/>"}},
         {"<Bim a = 'x'\n\tb=\"y\" ><c/>text</Bim>\n", {"<Bim a=x b=y>", "<c/>", "text", "</Bim>"}},
         // irrXML drops the character after a reference and knows no numeric ones
         {"<Bim a='H&amp;M'>p&amp;q</Bim>", {"<Bim a=H&M>", "p&q", "</Bim>"}},
