@@ -40,21 +40,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         entries.Push(entry);
     }
 
-    // An entry names a record whose name equals its own; a live entry's new record carries
-    // the name as far as the record's field holds it.
+    // An entry names a record whose name equals its own (as a C string); a live entry's new
+    // record carries the name as far as the record's field holds it.
+    auto nameOf = [](const auto& entry) { return fuzz::Lower(entry->variableName.c_str()); };
     std::set<std::string> named, live, obsoleteOnly;
     for (const auto& entry : entries) {
-        named.insert(fuzz::Lower(entry->variableName));
+        named.insert(nameOf(entry));
         if (!entry->obsolete) {
             API_AddParType probe {};
             CHTruncate(entry->variableName.c_str(), probe.name, sizeof probe.name);
             live.insert(fuzz::Lower(ParameterNameOf(probe)));
-            live.insert(fuzz::Lower(entry->variableName));
+            live.insert(nameOf(entry));
         }
     }
     for (const auto& entry : entries)
-        if (entry->obsolete && !live.count(fuzz::Lower(entry->variableName)))
-            obsoleteOnly.insert(fuzz::Lower(entry->variableName));
+        if (entry->obsolete && !live.count(nameOf(entry)))
+            obsoleteOnly.insert(nameOf(entry));
     const std::set<std::string> block = {"kd_title", "kd_separator", "kd_separator2"};
     std::map<std::string, int> foreign;
     std::set<GSHandle> cellsBefore;
