@@ -110,6 +110,16 @@ std::string FaultTable::Set(const json& request)
         }
     }
     if (fault.mode == FaultMode::Body && !request.contains("body")) return "mode \"body\" needs \"body\"";
+    // Bytes that are not UTF-8 cannot stand in a JSON text: "body" may list them as numbers.
+    if (fault.mode == FaultMode::Body && request["body"].is_array()) {
+        std::string bytes;
+        for (const auto& byte : request["body"]) {
+            if (!byte.is_number_integer() || byte.get<int>() < 0 || byte.get<int>() > 255)
+                return "\"body\" as an array holds byte values from 0 to 255";
+            bytes += static_cast<char>(byte.get<int>());
+        }
+        fault.settings["body"] = nlohmann::json::binary_t(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    }
     if (const auto count = request.find("count"); count != request.end()) {
         if (!count->is_number_integer() || count->get<int>() < 1) return "\"count\" must be a positive integer";
         fault.remaining = count->get<int>();
@@ -256,7 +266,9 @@ Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, 
         break;
     case FaultMode::Body:
         d.reply = TextReply(s["status"].get<int>(), s.value("content_type", "text/xml; charset=utf-8"),
-                            s["body"].is_string() ? s["body"].get<std::string>() : s["body"].dump());
+                            s["body"].is_string()   ? s["body"].get<std::string>()
+                            : s["body"].is_binary() ? std::string(s["body"].get_binary().begin(), s["body"].get_binary().end())
+                                                    : s["body"].dump());
         break;
     }
     return d;

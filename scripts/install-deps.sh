@@ -16,6 +16,7 @@ packages=(
     libzip-dev                # library containers
     uuid-dev                  # answer-file names
     zlib1g-dev
+    clang-14 libclang-rt-14-dev  # the fuzz targets (libFuzzer, sanitizers)
 )
 
 missing=()

@@ -41,6 +41,10 @@ for pair in "15 21" "21 15"; do
     fi
 done
 
+# Every fuzz target for a few seconds from its seed corpus (scripts/fuzz.sh runs them longer).
+echo "== fuzz targets, briefly"
+bash scripts/fuzz.sh 3 || status=1
+
 # Optional: the same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 if [[ "${KORDELA_SANITIZE:-0}" == 1 ]]; then
     echo "== host 21 under AddressSanitizer and UndefinedBehaviorSanitizer"

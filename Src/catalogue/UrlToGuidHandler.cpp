@@ -38,17 +38,20 @@ void UrlToGuidHandler::Add(const GS::UniString& key, const GS::UniString& value)
 
 GS::UniString UrlToGuidHandler::TryToGet(const GS::UniString& url)
 {
-    GS::UniString result;
     const auto key = GetCheckedAPIKey();
     const std::string request = FormatRequest(GuidRequestTemplate, {key.get(), url.ToUTF8()});
     const PostResult post = PostServiceRequest(Endpoints::LegacyHttpScheme, "/GetProductGuids", request);
     if (!post.started)
-        return result;
+        return {};
     SetStartupProgress(75);
 
     XmlAnswer reader(post.answerFile.c_str());
-    if (!reader.IsOpen())
-        return result;
+    return ReadProductGuid(reader);
+}
+
+GS::UniString ReadProductGuid(XmlAnswer& reader)
+{
+    GS::UniString result;
     bool inObject = false;
     bool inGuid = false;
     while (reader.read()) {

@@ -4,6 +4,8 @@
 
 #include "GS.hpp"
 
+class XmlAnswer;
+
 class UrlToGuidHandler : public GS::HashTable<GS::UniString, GS::UniString> {
 public:
     static UrlToGuidHandler& getInstance();
@@ -17,3 +19,6 @@ public:
 private:
     UrlToGuidHandler() = default;
 };
+
+// The text of the last "ProductGuid" inside an "Object" of a lookup answer; empty when none.
+GS::UniString ReadProductGuid(XmlAnswer& reader);

@@ -1,26 +1,20 @@
 #include "XmlAnswer.hpp"
+#include "XmlCheck.hpp"
 
 #include <irrlicht/irrXML.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <string>
 
 namespace {
 
-// irrXML reads past the end of its data when the text ends inside a tag, as a cut-off
-// answer may. Such a last, unfinished tag can hold nothing of interest, so it is dropped
-// before irrXML sees the text.
+// Hands irrXML a prepared text; irrXML copies it whole while the reader is made.
 class AnswerText : public irr::io::IFileReadCallBack {
 public:
-    explicit AnswerText(std::string text) : text_(std::move(text))
-    {
-        const size_t lastClose = text_.rfind('>');
-        const size_t openAfter = text_.find('<', lastClose == std::string::npos ? 0 : lastClose + 1);
-        if (openAfter != std::string::npos)
-            text_.resize(openAfter);
-    }
+    explicit AnswerText(const std::string& text) : text_(text) {}
 
     int read(void* buffer, int sizeToRead) override
     {
@@ -33,17 +27,18 @@ public:
     long getSize() const override { return static_cast<long>(text_.size()); }
 
 private:
-    std::string text_;
+    const std::string& text_;
     size_t position_ = 0;
 };
 
+// Reads at most one byte more than an acceptable answer may have.
 bool ReadFile(const char* path, std::string* text)
 {
     FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
     if (file == nullptr)
         return false;
     char block[65536];
-    for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;)
+    for (size_t n; text->size() <= XmlCheck::AnswerLimit && (n = std::fread(block, 1, sizeof block, file)) > 0;)
         text->append(block, n);
     std::fclose(file);
     return true;
@@ -54,28 +49,51 @@ bool ReadFile(const char* path, std::string* text)
 struct XmlAnswer::Reader {
     explicit Reader(irr::io::IrrXMLReader* r) : xml(r) {}
     ~Reader() { delete xml; }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    // A value with stand-ins is handed out restored; it lives until the next node.
+    const char* Restored(const char* value)
+    {
+        if (value == nullptr || !XmlCheck::NeedsRestore(value))
+            return value;
+        return restored.emplace_back(XmlCheck::Restore(value)).c_str();
+    }
+
     irr::io::IrrXMLReader* xml;
+    std::deque<std::string> restored;
 };
 
 XmlAnswer::XmlAnswer(const char* path)
 {
     std::string text;
-    if (!ReadFile(path, &text))
-        return;
-    AnswerText source(std::move(text));
-    // irrXML copies the whole text while it is made, so the source may go afterwards.
-    if (irr::io::IrrXMLReader* xml = irr::io::createIrrXMLReader(&source))
-        reader_ = new Reader(xml);
+    if (ReadFile(path, &text))
+        Open(text);
 }
 
-XmlAnswer::~XmlAnswer()
+XmlAnswer::XmlAnswer(InMemory, std::string_view answer)
 {
-    delete reader_;
+    Open(answer);
 }
+
+void XmlAnswer::Open(std::string_view answer)
+{
+    const std::optional<std::string> text = XmlCheck::Prepare(answer);
+    if (!text)
+        return;
+    AnswerText source(*text);
+    if (irr::io::IrrXMLReader* xml = irr::io::createIrrXMLReader(&source))
+        reader_ = std::make_unique<Reader>(xml);
+}
+
+XmlAnswer::~XmlAnswer() = default;
 
 bool XmlAnswer::read()
 {
-    return reader_ != nullptr && reader_->xml->read();
+    if (reader_ == nullptr)
+        return false;
+    reader_->restored.clear();
+    return reader_->xml->read();
 }
 
 XmlAnswer::Node XmlAnswer::getNodeType() const
@@ -90,17 +108,17 @@ XmlAnswer::Node XmlAnswer::getNodeType() const
 
 const char* XmlAnswer::getNodeName() const
 {
-    return reader_->xml->getNodeName();
+    return reader_->Restored(reader_->xml->getNodeName());
 }
 
 const char* XmlAnswer::getNodeData() const
 {
-    return reader_->xml->getNodeData();
+    return reader_->Restored(reader_->xml->getNodeData());
 }
 
 const char* XmlAnswer::getAttributeValue(const char* name) const
 {
-    return reader_->xml->getAttributeValue(name);
+    return reader_->Restored(reader_->xml->getAttributeValue(name));
 }
 
 bool XmlAnswer::isEmptyElement() const

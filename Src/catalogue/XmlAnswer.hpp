@@ -1,15 +1,20 @@
 // Pull reading of a service answer file with irrXML. irrXML's header predates C++20, so it
-// is compiled in this one place and reached through this thin, owning reader.
+// is compiled in this one place and reached through this thin, owning reader. An answer that
+// fails the strict check in front of irrXML (XmlCheck.hpp) is no answer: IsOpen is false.
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 class XmlAnswer {
 public:
     enum class Node { Element, ElementEnd, Text, Other };
 
-    // Opens the file; IsOpen is false when irrXML gives no reader.
+    // Opens the file; IsOpen is false when it cannot be read or is not an acceptable answer.
     explicit XmlAnswer(const char* path);
+    // Reads an answer that is already in memory.
+    struct InMemory {};
+    XmlAnswer(InMemory, std::string_view answer);
     ~XmlAnswer();
     XmlAnswer(const XmlAnswer&) = delete;
     XmlAnswer& operator=(const XmlAnswer&) = delete;
@@ -26,5 +31,6 @@ public:
 
 private:
     struct Reader;
-    Reader* reader_ = nullptr;
+    void Open(std::string_view answer);
+    std::unique_ptr<Reader> reader_;
 };

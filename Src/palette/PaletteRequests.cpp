@@ -2,6 +2,7 @@
 // featured manufacturers for the manufacturer buttons.
 #include "MainObserver.hpp"
 #include "MainPalette.hpp"
+#include "PaletteAnswers.hpp"
 
 #include "APIKey.hpp"
 #include "BrowserDialog.hpp"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -45,20 +47,17 @@ std::string ButtonTarget(const std::string& page)
 int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile, const char* elementName, bool invalidate)
 {
     XmlAnswer reader(answerFile.c_str());
+    const std::vector<FeaturedEntry> entries = ReadFeaturedEntries(reader, elementName, ManufacturerButtonCount);
     for (auto& button : palette.customButtons)
         button->Hide();
     palette.urls.Clear();
-    if (!reader.IsOpen())
-        return 0;
 
     int i = 0;
     bool logoHostSilent = false;
-    while (i < ManufacturerButtonCount && reader.read()) {
-        if (reader.getNodeType() != XmlAnswer::Node::Element || !CHEqualCStrings(reader.getNodeName(), elementName))
-            continue;
-        const std::string name = Attribute(reader, "Name");
-        const std::string icon = Attribute(reader, "Icon");
-        const std::string url = Attribute(reader, "Url");
+    for (const FeaturedEntry& entry : entries) {
+        const std::string& name = entry.name;
+        const std::string& icon = entry.icon;
+        const std::string& url = entry.url;
         CustomIconButton& button = *palette.customButtons[static_cast<size_t>(i)];
         const short item = static_cast<short>(FirstManufacturerItem + i);
 
@@ -120,6 +119,23 @@ private:
 
 }  // namespace
 
+int ReadUnreadMailCount(XmlAnswer& reader)
+{
+    while (reader.read())
+        if (reader.getNodeType() == XmlAnswer::Node::Element && CHEqualCStrings(reader.getNodeName(), "Bim"))
+            return std::atoi(Attribute(reader, "UnreadEmails"));
+    return 0;
+}
+
+std::vector<FeaturedEntry> ReadFeaturedEntries(XmlAnswer& reader, const char* elementName, size_t limit)
+{
+    std::vector<FeaturedEntry> entries;
+    while (entries.size() < limit && reader.read())
+        if (reader.getNodeType() == XmlAnswer::Node::Element && CHEqualCStrings(reader.getNodeName(), elementName))
+            entries.push_back({Attribute(reader, "Name"), Attribute(reader, "Icon"), Attribute(reader, "Url")});
+    return entries;
+}
+
 int MainObserver::AskForNumOfMailsHandler(int& count)
 {
     SetStartupProgress(30);
@@ -139,14 +155,7 @@ int MainObserver::AskForNumOfMailsHandler(int& count)
     int unread = 0;
     {
         XmlAnswer reader(post.answerFile.c_str());
-        if (reader.IsOpen()) {
-            while (reader.read()) {
-                if (reader.getNodeType() == XmlAnswer::Node::Element && CHEqualCStrings(reader.getNodeName(), "Bim")) {
-                    unread = std::atoi(Attribute(reader, "UnreadEmails"));
-                    break;
-                }
-            }
-        }
+        unread = ReadUnreadMailCount(reader);
     }
     SetStartupProgress(40);
     count = unread;

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+class XmlAnswer;
+
 class KDPCManager {
 public:
     // One entry of a cloud; the first entry of a cloud is its title.
@@ -74,6 +76,10 @@ private:
     static int RefreshWith(int libPartIndex, int cloudId, const KDPCInfo& info, bool refreshInstances);
     static int SetLinked(int libPartIndex, int cloudId, double target);
 };
+
+// Reads a cloud answer into `info` and, when asked, the cloud's edition (-1 when the answer
+// names none); true when it was read to the end of its root element.
+bool ReadKDPCAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info, int* editionNumber = nullptr);
 
 // The alert every failed change of a part's parameters shows.
 std::string ModificationErrorMessage();

@@ -26,9 +26,11 @@ std::string Attribute(const XmlAnswer& reader, const char* name)
     return value != nullptr ? value : "";
 }
 
-// True when the answer was read to the end of its root element. A cut answer would attach a
-// cloud with only some of its properties, which could then never be attached again.
-bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info, int* editionNumber)
+}  // namespace
+
+// A cut answer would attach a cloud with only some of its properties, which could then never
+// be attached again.
+bool ReadKDPCAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info, int* editionNumber)
 {
     int depth = 0;
     bool rootSeen = false;
@@ -49,7 +51,8 @@ bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info, int* editionNumb
             info->name = Attribute(reader, "Name");
             info->lastModified = Attribute(reader, "LastModified");
             const char* edition = reader.getAttributeValue("EditionNumber");
-            *editionNumber = edition != nullptr ? ReadWholeNumber(edition) : -1;
+            if (editionNumber != nullptr)
+                *editionNumber = edition != nullptr ? ReadWholeNumber(edition) : -1;
             KDPCManager::KDPCParamType title;
             title.variableName = Attribute(reader, "VariableName");
             title.name = info->name;
@@ -68,6 +71,8 @@ bool ReadAnswer(XmlAnswer& reader, KDPCManager::KDPCInfo* info, int* editionNumb
     }
     return rootClosed;
 }
+
+namespace {
 
 // The product the part stands for; "KD_productguid" wins over the product URL. An empty
 // "KD_productguid" counts as none, as on the page launcher that opened the cloud page.
@@ -120,7 +125,7 @@ KDPCManager::CloudQuery KDPCManager::AskForCloud(const char* apiKey, const std::
         return CloudQuery::NotSent;
     int edition = -1;
     XmlAnswer reader(post.answerFile.c_str());
-    if (reader.IsOpen() && !ReadAnswer(reader, info, &edition)) {
+    if (reader.IsOpen() && !ReadKDPCAnswer(reader, info, &edition)) {
         *info = KDPCInfo {};
         edition = -1;
     }

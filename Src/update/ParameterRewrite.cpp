@@ -111,11 +111,13 @@ void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& en
     std::vector<API_AddParType> kept;
     kept.reserve(params.size());
     for (API_AddParType& record : params) {
+        // A variable the answer also names live stays: the live entry wins.
         bool obsolete = false;
+        bool live = false;
         for (const auto& entry : entries)
-            if (entry->obsolete && Named(record, entry->variableName))
-                obsolete = true;
-        if (obsolete)
+            if (Named(record, entry->variableName))
+                (entry->obsolete ? obsolete : live) = true;
+        if (obsolete && !live)
             ReleaseCells(record);
         else
             kept.push_back(record);

@@ -48,8 +48,12 @@ void ReadUpdateAnswer(const char* path, const GS::Array<GS::UniString>& requeste
                       const std::function<void(const std::string&)>& report)
 {
     XmlAnswer reader(path);
-    if (!reader.IsOpen())
-        return;
+    ReadUpdateAnswer(reader, requested, table, report);
+}
+
+void ReadUpdateAnswer(XmlAnswer& reader, const GS::Array<GS::UniString>& requested, UpdateDataTable* table,
+                      const std::function<void(const std::string&)>& report)
+{
     bool inObject = false;
     bool inParameters = false;
     std::shared_ptr<UpdateData> current;

@@ -109,8 +109,15 @@ std::unique_ptr<char[]> UpdateManager::GetUpdateInfo()
 {
     const GS::HashTable<GS::UniString, int> products = updateInfo.minEditionByProduct;
     std::string list;
-    for (const auto& [guid, edition] : products)
-        list += guid.ToCStr().Get() + std::string(",") + std::to_string(edition) + ";";
+    for (const auto& [guid, edition] : products) {
+        const std::string text = guid.ToCStr().Get();
+        // A separator inside the GUID would split its record on the page.
+        if (text.find_first_of(",;") != std::string::npos) {
+            ReportUpdateProblem("Product left out of the update list, its GUID holds \",\" or \";\": " + text);
+            continue;
+        }
+        list += text + "," + std::to_string(edition) + ";";
+    }
     // A list that outgrows the page's usual buffer is delivered whole.
     return NewCString(list, ProductListSize);
 }

@@ -112,7 +112,8 @@ TEST_F(ServiceRequestTest, OnlyProductGuidsInsideAnObjectCountAndTheLastOneWins)
          "</Objects></Bim>",
          "B"},
         {"<Bim><Objects><Object></Object><ProductGuid>AFTER</ProductGuid></Objects></Bim>", ""},
-        {"<Bim><Objects><Object><ProductGuid>G<!-- c -->H</ProductGuid></Object></Objects></Bim>", "G"},
+        // irrXML misreads comments: an answer holding one is no answer.
+        {"<Bim><Objects><Object><ProductGuid>G<!-- c -->H</ProductGuid></Object></Objects></Bim>", ""},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -211,7 +212,7 @@ TEST(RequestText, OrdinaryValuesGiveTheTemplateUnchanged)
 TEST(XmlAnswer, AnswerCutAnywhereIsReadWithoutOverrun)
 {
     const std::string answer = "<?xml version='1.0' encoding='UTF-8'?><Bim><Objects><Object ProductId='u'>"
-                               "<ProductGuid>G</ProductGuid><!-- note --></Object></Objects></Bim>";
+                               "<ProductGuid>G</ProductGuid></Object></Objects></Bim>";
     const std::string path = (fs::temp_directory_path() / ("xml-cut-" + std::to_string(::getpid()))).string();
     for (size_t cut = 0; cut <= answer.size(); ++cut) {
         std::ofstream(path, std::ios::trunc) << answer.substr(0, cut) << std::string(cut % 3 == 0 ? 5000 : 0, '<');

@@ -65,6 +65,7 @@ TEST_F(ServiceFault, ErrorAnswersReachTheClient)
         {"unexpected-xml", {}, 200, "text/xml; charset=utf-8", "<Response>"},
         {"body", {{"body", "<Bim UnreadEmails='12'/>"}}, 200, "text/xml; charset=utf-8", "<Bim UnreadEmails='12'/>"},
         {"body", {{"body", "gone"}, {"status", 410}, {"content_type", "text/plain"}}, 410, "text/plain", "gone"},
+        {"body", {{"body", {0xFF, 0xFE, 0x3C}}}, 200, "text/xml; charset=utf-8", "\xFF\xFE<"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode + " " + c.extra.dump());
@@ -213,6 +214,7 @@ TEST_F(ServiceFault, FaultsCanBeLimitedScopedAndRemoved)
         {{"path", "/x"}, {"mode", "throttle"}, {"bytes_per_second", 0}},
         {{"path", "/x"}, {"mode", "http500"}, {"count", 0}},
         {{"path", "/x"}, {"mode", "body"}},
+        {{"path", "/x"}, {"mode", "body"}, {"body", {1, 256}}},
     };
     for (const nlohmann::json& fault : refused) {
         const HttpReply reply =

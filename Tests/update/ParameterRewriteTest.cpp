@@ -136,6 +136,18 @@ TEST(ParameterRewrite, BlockLayoutsAfterTheRewrite)
          {"KD_prodaturl", "X1", "P1", "P2"},
          {{"X1"}, {"X2"}, {"X3"}, {"X4"}},
          {"KD_prodaturl", "KD_Title", "KD_Separator", "X1", "X2", "X3", "X4", "KD_Separator2", "P1", "P2"}},
+        {"a variable named both obsolete and live stays, refreshed in place",
+         {"P1", "KD_prodaturl", "KD_Title", "KD_Separator", "X1", "X2", "KD_Separator2"},
+         {{"X1", "String", "v", true}, {"X1"}, {"X2"}},
+         {"P1", "KD_prodaturl", "KD_Title", "KD_Separator", "X1", "X2", "KD_Separator2"}},
+        {"a variable named live before obsolete stays too",
+         {"KD_prodaturl", "KD_Title", "KD_Separator", "X1", "KD_Separator2", "P"},
+         {{"X1"}, {"X1", "String", "v", true}},
+         {"KD_prodaturl", "KD_Title", "KD_Separator", "X1", "KD_Separator2", "P"}},
+        {"named both ways while the block is rebuilt: the live record is in the new block",
+         {"KD_prodaturl", "X1", "P"},
+         {{"X1", "String", "v", true}, {"X1"}},
+         {"KD_prodaturl", "KD_Title", "KD_Separator", "X1", "KD_Separator2", "P"}},
     };
     for (const Case& c : cases) {
         std::vector<API_AddParType> list = List(c.before);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+extern "C" GSErrCode SetImportedFuncAddrs(const API_HostTable* table, size_t tableSize);
+
 namespace {
 
 API_Guid Element(int n)
@@ -73,6 +75,27 @@ TEST_F(UpdateRulesTest, ProductListKeepsCollectionOrder)
     info.AddRow(Element(2), GS::UniString("A"), NoEdition, 2, false, true);
     EXPECT_EQ(ProductList(), "B,3;A,-999;");
     EXPECT_EQ(ProductList(), "B,3;A,-999;") << "asked twice, the same list";
+}
+
+TEST_F(UpdateRulesTest, ProductWithSeparatorInItsGuidIsLeftOutAndReported)
+{
+    static std::vector<std::string> reports;
+    reports.clear();
+    API_HostTable table {};
+    table.WriteReport = [](const char* text, bool) {
+        reports.emplace_back(text);
+        return NoError;
+    };
+    ASSERT_EQ(SetImportedFuncAddrs(&table, sizeof table), NoError);
+    info.AddRow(Element(1), GS::UniString("A"), 3, 1, false, true);
+    info.AddRow(Element(2), GS::UniString("B,9;C"), 2, 2, false, true);
+    info.AddRow(Element(3), GS::UniString("D;"), 2, 3, false, true);
+    info.AddRow(Element(4), GS::UniString("E"), 4, 4, false, true);
+    EXPECT_EQ(ProductList(), "A,3;E,4;");
+    SetImportedFuncAddrs(nullptr, 0);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].find("B,9;C"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[1].find("D;"), std::string::npos) << reports[1];
 }
 
 TEST_F(UpdateRulesTest, PageChoiceSetsNewEditionsAndSelection)
@@ -182,7 +205,9 @@ struct AnswerResult {
 AnswerResult Read(const std::string& body, const std::vector<std::string>& requested)
 {
     const std::string path = (std::filesystem::temp_directory_path() / "kordela-update-answer.xml").string();
-    std::ofstream(path) << "<Bim><Objects>" << body << "</Objects></Bim>";
+    // A body that ends inside a tag stands for an answer cut off there.
+    const bool cut = !body.empty() && body.back() != '>';
+    std::ofstream(path) << "<Bim><Objects>" << body << (cut ? "" : "</Objects></Bim>");
     GS::Array<GS::UniString> products;
     for (const auto& guid : requested)
         products.Push(GS::UniString(guid));
