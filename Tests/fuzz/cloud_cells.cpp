@@ -1,6 +1,7 @@
 // A "KDPC_HNDL" array of any shape: dimensions that do not match its cells, any cell values.
-// Both readers stay inside the cells.
+// Every reader stays inside the cells.
 #include "FuzzSupport.hpp"
+#include "KDPCUpdateInfo.hpp"
 #include "Launchers.hpp"
 #include "ParamList.hpp"
 
@@ -31,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (table.Has(r, c))
                 sum += table.Cell(r, c);
     (void)sum;
+    // The cloud update's reading: at most one cloud per whole row, each id once.
+    const CloudEditions editions = ReadCloudEditions(param);
+    FUZZ_CHECK(editions.GetSize() <= static_cast<USize>(table.Rows()));
     if (param.value.array != nullptr)
         BMhKill(&param.value.array);
     return 0;
