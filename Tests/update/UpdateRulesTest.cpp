@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -204,7 +206,10 @@ struct AnswerResult {
 
 AnswerResult Read(const std::string& body, const std::vector<std::string>& requested)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / "kordela-update-answer.xml").string();
+    // Each test runs in a process of its own, side by side with others: one file per process.
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("kordela-update-answer-" + std::to_string(::getpid()) + ".xml"))
+            .string();
     // A body that ends inside a tag stands for an answer cut off there.
     const bool cut = !body.empty() && body.back() != '>';
     std::ofstream(path) << "<Bim><Objects>" << body << (cut ? "" : "</Objects></Bim>");
