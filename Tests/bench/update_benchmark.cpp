@@ -1,6 +1,6 @@
 // What the object update costs against the least any update must do. For generated projects
 // (1k to 20k placed elements over up to 500 products, each library part with about 200
-// parameters) it runs the update's steps through the simulated host against the local
+// parameters, about 40 of them in the Kordela block that the service fills) it runs the update's steps through the simulated host against the local
 // catalogue service and times them: collection, the page's choice, the service query, the
 // library parts and the placed elements. The floor, measured in the same run on the same
 // project, reads every element and its memo once and writes every library part and every
@@ -8,7 +8,10 @@
 // of the two runs first, each on a fresh copy of the project; the ratio is taken round by
 // round. Prints min/median/max per phase, the ratios and the cost of doubling the elements.
 //
-//   update_benchmark [--rounds N] [--sizes 1000,2000,5000,10000,20000] [--parameters N]
+//   update_benchmark [--rounds N] [--sizes 1000,2000,5000,10000,20000] [--parameters N] [--entries N]
+//
+// --parameters is the size of each part's list, --entries the number of parameters the
+// service sends per product (its product GUID and edition included).
 #include "LocalService.hpp"
 #include "UpdateManager.hpp"
 
@@ -46,6 +49,13 @@ constexpr int ElementsPerProduct = 20;
 struct Size {
     int elements = 0;
     int products = 0;
+};
+
+// A part's parameters: its own (A, B, G001..., the product URL) and the Kordela block (title,
+// separator, product GUID, edition, P001..., closing separator).
+struct Shape {
+    int own = 0;       // G001...
+    int ordinary = 0;  // P001...
 };
 
 std::string Hex8(unsigned value)
@@ -107,11 +117,21 @@ std::string Value(int i, int product, int edition)
 
 // A library part as a product's earlier download left it: the product URL, then the
 // Kordela block with the product GUID, the edition and `ordinary` service parameters.
-json PartFile(int product, int ordinary)
+json PartFile(int product, const Shape& shape)
 {
     json params = json::array();
     params.push_back({{"name", "A"}, {"type", "real"}, {"description", "Width"}, {"value", 1.0}});
     params.push_back({{"name", "B"}, {"type", "real"}, {"description", "Depth"}, {"value", 0.5}});
+    for (int i = 1; i <= shape.own; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "G%03d", i);
+        json p {{"name", name}, {"type", PartType(i)}, {"description", "Geometry " + std::to_string(i)}};
+        if (i % 3 == 0)
+            p["value"] = "own value " + std::to_string(i);
+        else
+            p["value"] = i * 0.25;
+        params.push_back(p);
+    }
     params.push_back({{"name", "KD_prodatUrl"}, {"type", "text"}, {"description", "Product URL"}, {"value", ProductUrl(product)}});
     params.push_back({{"name", "KD_Title"}, {"type", "title"}, {"flags", 2}, {"description", "Kordela Information"}});
     params.push_back({{"name", "KD_Separator"}, {"type", "separator"}, {"flags", 2}});
@@ -119,7 +139,7 @@ json PartFile(int product, int ordinary)
                       {"value", ProductGuid(product)}});
     params.push_back({{"name", "KD_edinum"}, {"type", "integer"}, {"flags", 0x40}, {"description", "Edition"},
                       {"value", PlacedEdition}});
-    for (int i = 1; i <= ordinary; ++i) {
+    for (int i = 1; i <= shape.ordinary; ++i) {
         json p {{"name", ParameterName(i)}, {"type", PartType(i)}, {"flags", 0x40},
                 {"description", "Parameter " + std::to_string(i)}};
         const std::string value = Value(i, product, PlacedEdition);
@@ -160,13 +180,13 @@ json CatalogueProduct(int product, int ordinary)
 }
 
 // Writes the pristine project; answers its file.
-std::string WriteProject(const fs::path& folder, const Size& size, int ordinary)
+std::string WriteProject(const fs::path& folder, const Size& size, const Shape& shape)
 {
     fs::remove_all(folder);
     fs::create_directories(folder / "Library");
     fs::create_directories(folder / "Embedded Library");
     for (int p = 0; p < size.products; ++p)
-        std::ofstream(folder / "Library" / ("Bench_" + std::to_string(p) + ".gsm")) << PartFile(p, ordinary).dump(1);
+        std::ofstream(folder / "Library" / ("Bench_" + std::to_string(p) + ".gsm")) << PartFile(p, shape).dump(1);
     static const char* const types[] = {"object", "lamp", "window", "door", "skylight"};
     json elements = json::array();
     for (int e = 0; e < size.elements; ++e)
@@ -257,6 +277,7 @@ UpdateRun RunUpdate()
 
 struct FloorRun {
     double ms = 0;
+    double partsMs = 0;
     int changed = 0;
     int partsWritten = 0;
 };
@@ -286,6 +307,7 @@ FloorRun RunFloor(int products)
             BMhKill(&section);
         ACAPI_DisposeAddParHdl(&params);
     }
+    run.partsMs = Since(start);
     for (API_ElemTypeID type : {API_ObjectID, API_LampID, API_WindowID, API_DoorID, API_SkylightID}) {
         GS::Array<API_Guid> guids;
         ACAPI_Element_GetElemList(type, &guids);
@@ -358,7 +380,8 @@ void StoreApiKey()
 int main(int argc, char** argv)
 {
     int rounds = 5;
-    int ordinary = 193;
+    int parameters = 200;
+    int entries = 40;
     std::vector<int> elementCounts = {1000, 2000, 5000, 10000, 20000};
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
@@ -367,8 +390,15 @@ int main(int argc, char** argv)
         else if (arg == "--sizes")
             elementCounts = ParseSizes(argv[i + 1]);
         else if (arg == "--parameters")
-            ordinary = std::max(1, std::atoi(argv[i + 1]) - 8);
+            parameters = std::atoi(argv[i + 1]);
+        else if (arg == "--entries")
+            entries = std::atoi(argv[i + 1]);
     }
+    // The service sends the product GUID, the edition and the ordinary parameters, one of
+    // them new; the part holds the rest.
+    Shape shape;
+    shape.ordinary = std::max(1, entries - 3);
+    shape.own = std::max(0, parameters - 8 - shape.ordinary);
 
     kordela::test::LocalService service(kordela::test::LocalService::Options::Quiet());
     if (!service.Running()) {
@@ -390,20 +420,22 @@ int main(int argc, char** argv)
     }
     StoreApiKey();
 
-    std::printf("object update against the floor, host %d build, %d rounds, parts of %d parameters\n",
-                KORDELA_HOST_VERSION, rounds, ordinary + 8);
+    std::printf("object update against the floor, host %d build, %d rounds, parts of %d parameters, "
+                "%d parameters per product from the service\n",
+                KORDELA_HOST_VERSION, rounds, shape.own + shape.ordinary + 8, shape.ordinary + 3);
     std::map<int, double> medianTotal;
     std::map<int, double> medianRatio;
     bool ok = true;
     for (const int elementCount : elementCounts) {
         const Size size {elementCount, std::clamp(elementCount / ElementsPerProduct, 1, MaxProducts)};
-        const std::string projectFile = WriteProject(fs::path(host.ProfileFolder()) / "Bench project", size, ordinary);
-        if (!service.SetCatalogue(Catalogue(baseCatalogue, size, ordinary))) {
+        const std::string projectFile = WriteProject(fs::path(host.ProfileFolder()) / "Bench project", size, shape);
+        if (!service.SetCatalogue(Catalogue(baseCatalogue, size, shape.ordinary))) {
             std::fprintf(stderr, "the service refused the generated catalogue\n");
             return 1;
         }
         std::vector<double> phases[PhaseCount];
         std::vector<double> floors;
+        std::vector<double> floorParts;
         std::vector<double> ratios;
         for (int round = 0; round < rounds; ++round) {
             UpdateRun update;
@@ -428,6 +460,7 @@ int main(int argc, char** argv)
             for (int phase = 0; phase < PhaseCount; ++phase)
                 phases[phase].push_back(update.ms[phase]);
             floors.push_back(floor.ms);
+            floorParts.push_back(floor.partsMs);
             ratios.push_back(floor.ms > 0 ? update.ms[Total] / floor.ms : 0);
         }
         std::printf("\n%d elements over %d products (ms: min / median / max)\n", size.elements, size.products);
@@ -435,6 +468,8 @@ int main(int argc, char** argv)
             const Spread s = SpreadOf(phases[phase]);
             std::printf("  update %-10s %9.1f %9.1f %9.1f\n", PhaseNames[phase], s.min, s.median, s.max);
         }
+        const Spread fp = SpreadOf(floorParts);
+        std::printf("  floor parts       %9.1f %9.1f %9.1f\n", fp.min, fp.median, fp.max);
         const Spread f = SpreadOf(floors);
         std::printf("  floor             %9.1f %9.1f %9.1f\n", f.min, f.median, f.max);
         const Spread r = SpreadOf(ratios);
