@@ -13,6 +13,7 @@
 // --parameters is the size of each part's list, --entries the number of parameters the
 // service sends per product (its product GUID and edition included).
 #include "LocalService.hpp"
+#include "Spread.hpp"
 #include "UpdateManager.hpp"
 
 #include "DevHost/Host.hpp"
@@ -337,22 +338,6 @@ FloorRun RunFloor(int products)
     }
     run.ms = Since(start);
     return run;
-}
-
-struct Spread {
-    double min = 0;
-    double median = 0;
-    double max = 0;
-};
-
-Spread SpreadOf(std::vector<double> values)
-{
-    if (values.empty())
-        return {};
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    const double median = n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-    return {values.front(), median, values.back()};
 }
 
 std::vector<int> ParseSizes(const std::string& text)
