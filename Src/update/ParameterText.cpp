@@ -60,8 +60,15 @@ bool HasName(const API_AddParType& param, const char* name)
     return CHEqualCStrings(ParameterName(param).c_str(), name);
 }
 
+size_t NameIndex::Sketch(const char* name)
+{
+    const size_t length = std::min<size_t>(std::strlen(name), 63);
+    return length * 256 + static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(name[0])));
+}
+
 void NameIndex::Add(const char* name, uint32_t position)
 {
+    sketches_.set(Sketch(name));
     const FoldedName folded(name);
     auto found = positions_.find(folded.View());
     if (found == positions_.end())
@@ -71,6 +78,8 @@ void NameIndex::Add(const char* name, uint32_t position)
 
 const std::vector<uint32_t>* NameIndex::Find(const char* name) const
 {
+    if (!sketches_.test(Sketch(name)))
+        return nullptr;
     const FoldedName folded(name);
     const auto found = positions_.find(folded.View());
     return found != positions_.end() ? &found->second : nullptr;

@@ -3,6 +3,7 @@
 
 #include "ACAPI.hpp"
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,6 +46,9 @@ private:
         using is_transparent = void;
         size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
     };
+    // Most names looked up are not there; their length and first letter say so at once.
+    static size_t Sketch(const char* name);
+    std::bitset<64 * 256> sketches_;
     std::unordered_map<std::string, std::vector<uint32_t>, Hash, std::equal_to<>> positions_;
 };
 
