@@ -240,10 +240,13 @@ std::string HomeBody(const Catalogue& catalogue)
 
 std::optional<std::uint64_t> GeneratedFileSize(std::string_view name)
 {
-    static const std::regex Form(R"(^(\d{1,10})(B|KB|MB)\.bin$)");
+    static const std::regex Form(R"(^(\d{1,10})(B|KB|MB|GB)\.bin$)");
     std::match_results<std::string_view::const_iterator> match;
     if (!std::regex_match(name.begin(), name.end(), match, Form)) return std::nullopt;
-    const std::uint64_t unit = match[2] == "MB" ? 1024 * 1024 : match[2] == "KB" ? 1024 : 1;
+    const std::uint64_t unit = match[2] == "GB"   ? 1024ull * 1024 * 1024
+                               : match[2] == "MB" ? 1024 * 1024
+                               : match[2] == "KB" ? 1024
+                                                  : 1;
     const std::uint64_t size = std::stoull(match[1].str()) * unit;
     if (size > MaxGeneratedBytes) return std::nullopt;
     return size;

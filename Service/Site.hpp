@@ -13,7 +13,7 @@ std::optional<ServiceReply> HandleSite(const Catalogue& catalogue, const Service
 
 ServiceReply NotFoundPage(const std::string& path);
 
-// "/files/generated/<N>B|KB|MB.bin": the size in bytes, or empty when the name
+// "/files/generated/<N>B|KB|MB|GB.bin": the size in bytes, or empty when the name
 // does not have that form or asks for more than the service makes.
 std::optional<std::uint64_t> GeneratedFileSize(std::string_view name);
 

@@ -8,6 +8,7 @@
 #include "RS.hpp"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
@@ -122,6 +123,7 @@ Host::~Host()
     if (started_ && !freed_)
         Quit();
     DGHost::DisposeAll();
+    FlushTranscript();
     // The module stays mapped: objects it made may still be referenced by the frameworks.
     if (current == this) {
         Platform::SetProgramResolver(nullptr);
@@ -306,16 +308,58 @@ std::string Host::Normalise(std::string line) const
     return line;
 }
 
+namespace {
+constexpr size_t PendingLimit = 1 << 20;
+}
+
 void Host::Transcript(const std::string& line)
 {
     std::string normalised = Normalise(line);
-    if (options_.echo != nullptr)
-        *options_.echo << normalised << std::endl;
+    if (options_.echo != nullptr) {
+        bool full = false;
+        {
+            std::lock_guard lock(pendingMutex_);
+            pending_ += normalised;
+            pending_ += '\n';
+            full = pending_.size() >= PendingLimit;
+        }
+        if (full)
+            FlushTranscript();
+    }
     transcript_.push_back(std::move(normalised));
+}
+
+void Host::FlushTranscript()
+{
+    if (options_.echo == nullptr)
+        return;
+    std::lock_guard lock(pendingMutex_);
+    options_.echo->write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+    options_.echo->flush();
+    pending_.clear();
+}
+
+void Host::FlushTranscriptAfterCrash()
+{
+    Host* host = current;
+    if (host == nullptr || host->options_.echoDescriptor < 0 || !host->pendingMutex_.try_lock())
+        return;
+    const char* data = host->pending_.data();
+    size_t left = host->pending_.size();
+    while (left > 0) {
+        const ssize_t written = ::write(host->options_.echoDescriptor, data, left);
+        if (written <= 0)
+            break;
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    host->pending_.clear();
+    host->pendingMutex_.unlock();
 }
 
 void Host::RunModalLoop(short dialogId)
 {
+    FlushTranscript();
     if (modalDriver)
         modalDriver(dialogId);
 }

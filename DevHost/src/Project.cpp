@@ -77,12 +77,33 @@ void PutText(char16_t (&field)[N], const std::u16string& text)
 }
 
 template <size_t N>
-std::u16string GetText(const char16_t (&field)[N])
+size_t TextLength(const char16_t (&field)[N])
 {
     size_t n = 0;
     while (n < N && field[n] != 0)
         ++n;
-    return std::u16string(field, n);
+    return n;
+}
+
+template <size_t N>
+std::u16string GetText(const char16_t (&field)[N])
+{
+    return std::u16string(field, TextLength(field));
+}
+
+template <size_t N>
+void AssignText(std::u16string& text, const char16_t (&field)[N])
+{
+    text.assign(field, TextLength(field));
+}
+
+// Letters in lower case, as the host's case-insensitive comparison of C strings sees them.
+std::string FoldedId(const std::string& id)
+{
+    std::string folded(id.c_str());
+    for (char& c : folded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
 }
 
 template <size_t N>
@@ -246,18 +267,28 @@ std::string TypeName(API_ElemTypeID type)
 std::vector<Parameter> ParametersFromHandle(API_AddParType** handle)
 {
     std::vector<Parameter> params;
-    if (handle == nullptr)
-        return params;
-    const size_t count = BMhGetSize(reinterpret_cast<GSHandle>(handle)) / sizeof(API_AddParType);
+    AssignParametersFromHandle(handle, params);
+    return params;
+}
+
+void AssignParametersFromHandle(API_AddParType** handle, std::vector<Parameter>& params)
+{
+    const size_t count = handle != nullptr ? BMhGetSize(reinterpret_cast<GSHandle>(handle)) / sizeof(API_AddParType) : 0;
+    params.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const API_AddParType& r = (*handle)[i];
-        Parameter p;
-        p.name = GetCText(r.name);
+        Parameter& p = params[i];
+        p.name.assign(r.name, strnlen(r.name, sizeof r.name));
         p.type = r.typeID;
         p.flags = r.flags;
-        p.description = GetText(r.uDescname);
-        if (r.typeMod == API_ParArray) {
-            p.isArray = true;
+        AssignText(p.description, r.uDescname);
+        p.real = 0;
+        p.text.clear();
+        p.isArray = r.typeMod == API_ParArray;
+        p.dim1 = 0;
+        p.dim2 = 0;
+        p.cells.clear();
+        if (p.isArray) {
             p.dim1 = std::max(0, r.dim1);
             p.dim2 = std::max(0, r.dim2);
             const size_t cells = static_cast<size_t>(p.dim1) * static_cast<size_t>(p.dim2);
@@ -266,23 +297,22 @@ std::vector<Parameter> ParametersFromHandle(API_AddParType** handle)
             if (held > 0)
                 std::memcpy(p.cells.data(), *r.value.array, std::min(cells, held) * sizeof(double));
         } else if (r.typeID == APIParT_CString) {
-            p.text = GetText(r.value.uStr);
+            AssignText(p.text, r.value.uStr);
         } else {
             p.real = r.value.real;
         }
-        params.push_back(std::move(p));
     }
-    return params;
 }
 
 API_AddParType** ParametersToHandle(const std::vector<Parameter>& params)
 {
+    // The block comes cleared, so each record is written once, with its texts only.
     GSHandle handle = BMhAllClear(params.size() * sizeof(API_AddParType));
     auto** records = reinterpret_cast<API_AddParType**>(handle);
     for (size_t i = 0; i < params.size(); ++i) {
         const Parameter& p = params[i];
         API_AddParType& r = (*records)[i];
-        r = API_AddParType {};
+        r.typeMod = API_ParSimple;
         CHTruncate(p.name.c_str(), r.name, sizeof r.name);
         r.typeID = p.type;
         r.flags = p.flags;
@@ -365,6 +395,7 @@ std::string Project::Open(const std::string& file, bool workingCopy)
             libraries_.push_back(Library {folder, name, false});
         }
         elements_.clear();
+        elementsByGuid_.clear();
         selection_.clear();
         defaults_.clear();
         LoadLibraries();
@@ -384,6 +415,7 @@ std::string Project::Open(const std::string& file, bool workingCopy)
                 element.params = ParametersFromJson(e["parameters"]);
             elements_.push_back(std::move(element));
         }
+        IndexElements();
         for (const auto& g : j.value("selection", json::array()))
             selection_.push_back(APIGuidFromString(g.get<std::string>().c_str()));
         log_("project opened: " + fs::path(file_).filename().string() + ", " + std::to_string(libraries_.size()) +
@@ -449,6 +481,7 @@ void Project::LoadLibraries()
     for (size_t i = 0; i < loaded.size(); ++i)
         loaded[i].index = static_cast<int32_t>(i + 1);
     parts_ = std::move(loaded);
+    IndexParts();
     for (auto& e : elements_)
         if (const LibraryPartData* part = PartById(e.partId))
             e.libInd = part->index;
@@ -477,18 +510,36 @@ const LibraryPartData* Project::PartById(const std::string& ownUnID) const
 {
     if (ownUnID.empty())
         return nullptr;
-    for (const auto& part : parts_)
-        if (CHEqualCStrings(part.ownUnID.c_str(), ownUnID.c_str()))
-            return &part;
-    return nullptr;
+    const auto found = partsById_.find(FoldedId(ownUnID));
+    return found != partsById_.end() ? &parts_[found->second] : nullptr;
 }
 
 PlacedElement* Project::Element(const API_Guid& guid)
 {
-    for (auto& e : elements_)
-        if (e.guid == guid)
-            return &e;
-    return nullptr;
+    const auto found = elementsByGuid_.find(guid);
+    return found != elementsByGuid_.end() ? &elements_[found->second] : nullptr;
+}
+
+size_t Project::GuidHash::operator()(const API_Guid& guid) const
+{
+    uint64_t halves[2];
+    std::memcpy(halves, guid.bytes, sizeof halves);
+    return std::hash<uint64_t>()(halves[0] ^ (halves[1] * 0x9E3779B97F4A7C15ull));
+}
+
+void Project::IndexParts()
+{
+    partsById_.clear();
+    for (size_t i = 0; i < parts_.size(); ++i)
+        if (!parts_[i].ownUnID.empty())
+            partsById_.emplace(FoldedId(parts_[i].ownUnID), i);
+}
+
+void Project::IndexElements()
+{
+    elementsByGuid_.clear();
+    for (size_t i = 0; i < elements_.size(); ++i)
+        elementsByGuid_.emplace(elements_[i].guid, i);
 }
 
 std::string Project::DescribePart(const std::string& which) const
@@ -685,12 +736,14 @@ GSErrCode Project::LibPartRegister(API_LibPart* libPart)
                      fs::path(file).filename().string());
                 parts_.push_back(std::move(part));
             }
+            IndexParts();
             libPart->index = first;
             return LibPartGet(libPart);
         }
         LibraryPartData part = ReadPartFile(file);
         part.index = static_cast<int32_t>(parts_.size() + 1);
         parts_.push_back(part);
+        IndexParts();
         log_("library part registered: " + std::to_string(part.index) + " \"" + part.name + "\"");
         libPart->index = part.index;
         return LibPartGet(libPart);
@@ -827,9 +880,9 @@ GSErrCode Project::ElementChangeMemo(const API_Guid* guid, uint64_t mask, const 
     if (!MaskFits(mask))
         return ErrCode::General;
     if ((mask & APIMemoMask_AddPars) != 0 && memo->params != nullptr) {
-        if (!Editing("element " + GuidText(e->guid)))
+        if (!Editing(*e))
             return ErrCode::General;
-        e->params = ParametersFromHandle(memo->params);
+        AssignParametersFromHandle(memo->params, e->params);
         log_("element changed: " + GuidText(e->guid) + ", " + std::to_string(e->params.size()) + " parameters");
     }
     return NoError;
@@ -844,14 +897,14 @@ GSErrCode Project::ElementChange(API_Element* element, const API_Element*, const
         return ErrCode::BadIndex;
     if (!e->editable)
         return ErrCode::General;
-    if (!Editing("element " + GuidText(e->guid)))
+    if (!Editing(*e))
         return ErrCode::General;
     if (const int32_t* field = LibIndField(*element, e->type); field != nullptr && Part(*field) != nullptr) {
         e->libInd = *field;
         e->partId = Part(*field)->ownUnID;
     }
     if (memo != nullptr && memo->params != nullptr && (memoMask & APIMemoMask_AddPars) != 0 && MaskFits(memoMask))
-        e->params = ParametersFromHandle(memo->params);
+        AssignParametersFromHandle(memo->params, e->params);
     log_("element changed: " + GuidText(e->guid) + " part " + std::to_string(e->libInd) + ", " +
          std::to_string(e->params.size()) + " parameters");
     return NoError;
@@ -925,11 +978,11 @@ GSErrCode Project::SelectionGet(API_SelectionInfo* info, GS::Array<API_Neig>* ne
     return NoError;
 }
 
-bool Project::Editing(const std::string& what)
+bool Project::Editing(const PlacedElement& element)
 {
     if (openStep_)
         return true;
-    log_("refused: " + what + " changed outside an undoable step");
+    log_("refused: element " + GuidText(element.guid) + " changed outside an undoable step");
     return false;
 }
 

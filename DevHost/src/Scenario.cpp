@@ -144,6 +144,7 @@ bool Scenario::Run(std::istream& script)
     host_.modalDriver = nullptr;
     if (!failed_)
         host_.Transcript("SUCCESS");
+    host_.FlushTranscript();
     return !failed_;
 }
 
@@ -182,10 +183,13 @@ void Scenario::Fail(const std::string& reason)
         return;
     failed_ = true;
     host_.Transcript("FAILURE: line " + std::to_string(next_) + ": " + reason);
+    host_.FlushTranscript();
 }
 
 void Scenario::Step()
 {
+    // Each of the user's turns starts with the transcript so far on screen.
+    host_.FlushTranscript();
     std::string error;
     const std::string line = ExpandVariables(lines_[next_++], &error);
     if (!error.empty())

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +39,7 @@ public:
         : thread_([this, seconds] {
               std::unique_lock lock(mutex_);
               if (!cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+                  DevHost::Host::FlushTranscriptAfterCrash();
                   std::cout << "FAILURE: watchdog: the scenario ran longer than " << seconds << " s" << std::endl;
                   std::_Exit(3);
               }
@@ -60,6 +62,21 @@ private:
     bool done_ = false;
     std::thread thread_;
 };
+
+// A crash still shows what led to it: the transcript's pending lines are written out before
+// the signal takes its default course.
+void WriteOutAndDie(int signal)
+{
+    DevHost::Host::FlushTranscriptAfterCrash();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void WriteOutOnFatalSignals()
+{
+    for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
+        std::signal(signal, WriteOutAndDie);
+}
 
 }  // namespace
 
@@ -97,16 +114,20 @@ int main(int argc, char** argv)
 
     Watchdog watchdog(timeout > 0 ? timeout : 120);
     options.echo = &std::cout;
+    options.echoDescriptor = STDOUT_FILENO;
+    WriteOutOnFatalSignals();
     options.hideServiceOrigin = true;
     try {
         DevHost::ScriptedPages pages;  // outlives the host, whose shut-down may still close windows
         DevHost::Host host(options);
         if (const std::string refused = host.Load(module); !refused.empty()) {
+            host.FlushTranscript();
             std::cout << "devhost " << DevHost::Host::Version << ": refused: " << refused << std::endl;
             return 2;
         }
         if (!project.empty()) {
             if (const std::string error = host.GetProject().Open(project, false); !error.empty()) {
+                host.FlushTranscript();
                 std::cout << "FAILURE: " << error << std::endl;
                 return 1;
             }

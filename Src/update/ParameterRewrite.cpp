@@ -4,6 +4,7 @@
 #include "CH.hpp"
 #include "ParameterText.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,7 +18,7 @@ constexpr const char* ProductGuidName = "KD_productguid";
 
 bool Named(const API_AddParType& record, const char* name)
 {
-    return CHEqualCStrings(ParameterNameOf(record).c_str(), name);
+    return HasName(record, name);
 }
 
 bool Named(const API_AddParType& record, const std::string& name)
@@ -31,26 +32,18 @@ bool IsBlockName(const char* name)
            CHEqualCStrings(name, Separator2Name);
 }
 
-bool AnyEntryNamed(const UpdateEntries& entries, const char* name)
+NameIndex IndexEntryNames(const UpdateEntries& entries)
 {
-    for (const auto& entry : entries)
-        if (CHEqualCStrings(entry->variableName.c_str(), name))
-            return true;
-    return false;
+    NameIndex index;
+    for (UIndex i = 0; i < entries.GetSize(); ++i)
+        index.Add(entries[i]->variableName.c_str(), i);
+    return index;
 }
 
-bool InBlock(const API_AddParType& record, const UpdateEntries& entries)
+bool InBlock(const API_AddParType& record, const NameIndex& entryNames)
 {
-    const std::string name = ParameterNameOf(record);
-    return IsBlockName(name.c_str()) || AnyEntryNamed(entries, name.c_str());
-}
-
-bool ListHas(const std::vector<API_AddParType>& params, const char* name)
-{
-    for (const API_AddParType& record : params)
-        if (Named(record, name))
-            return true;
-    return false;
+    const ParameterName name(record);
+    return IsBlockName(name.c_str()) || entryNames.Contains(name.c_str());
 }
 
 unsigned short EntryFlags(const UpdateDataEntry& entry)
@@ -128,10 +121,12 @@ void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& en
 void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& entries,
                    const UnknownTypeReport& report)
 {
+    const NameIndex names = IndexNames(params.data(), params.size());
     for (const auto& entry : entries) {
-        for (API_AddParType& record : params) {
-            if (!Named(record, entry->variableName))
-                continue;
+        // The first record of the name takes the entry.
+        const size_t at = names.First(entry->variableName.c_str(), params.size());
+        if (at < params.size()) {
+            API_AddParType& record = params[at];
             CopyIntoField(record.uDescname, API_UAddParDescLen, entry->variableDescription);
             if (CHEqualCStrings(entry->variableType.c_str(), "String")) {
                 CopyIntoField(record.value.uStr, API_UAddParStrLen, ValueText(*entry));
@@ -145,7 +140,6 @@ void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& ent
                 report(entry->variableType);
             }
             record.flags |= EntryFlags(*entry);
-            break;
         }
     }
 }
@@ -157,6 +151,7 @@ void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& ent
 // rewritten survives.
 void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entries)
 {
+    const NameIndex entryNames = IndexEntryNames(entries);
     size_t url = params.size();
     for (size_t i = 0; i < params.size(); ++i)
         if (Named(params[i], UrlName))
@@ -164,7 +159,7 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
     if (url != params.size()) {
         std::vector<API_AddParType> kept;
         for (size_t i = 0; i < params.size(); ++i) {
-            if (i < url && InBlock(params[i], entries))
+            if (i < url && InBlock(params[i], entryNames))
                 ReleaseCells(params[i]);
             else
                 kept.push_back(params[i]);
@@ -176,7 +171,7 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
     size_t first = params.size();
     size_t last = 0;
     for (size_t i = searchFrom; i < params.size(); ++i) {
-        if (InBlock(params[i], entries)) {
+        if (InBlock(params[i], entryNames)) {
             first = std::min(first, i);
             last = i + 1;
         }
@@ -187,17 +182,17 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
     }
 
     std::vector<API_AddParType> result(params.begin(), params.begin() + static_cast<std::ptrdiff_t>(first));
-    if (!AnyEntryNamed(entries, TitleName))
+    if (!entryNames.Contains(TitleName))
         result.push_back(BlockRecord(APIParT_Title, TitleName, "Kordela Information"));
-    if (!AnyEntryNamed(entries, SeparatorName))
+    if (!entryNames.Contains(SeparatorName))
         result.push_back(BlockRecord(APIParT_Separator, SeparatorName, ""));
     for (const auto& entry : entries)
         if (!entry->obsolete)
             result.push_back(EntryRecord(*entry));
-    if (!AnyEntryNamed(entries, Separator2Name))
+    if (!entryNames.Contains(Separator2Name))
         result.push_back(BlockRecord(APIParT_Separator, Separator2Name, ""));
     for (size_t i = first; i < last; ++i) {
-        if (InBlock(params[i], entries))
+        if (InBlock(params[i], entryNames))
             ReleaseCells(params[i]);
         else
             result.push_back(params[i]);
@@ -229,14 +224,15 @@ void AddParameter(API_AddParType* record, short index, API_AddParID type, unsign
 void RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateEntries& entries,
                               const UnknownTypeReport& report)
 {
-    const bool hadTitle = ListHas(params, TitleName);
-    const bool hadSeparator = ListHas(params, SeparatorName);
-    const bool hadSeparator2 = ListHas(params, Separator2Name);
+    const NameIndex names = IndexNames(params.data(), params.size());
+    const bool hadTitle = names.Contains(TitleName);
+    const bool hadSeparator = names.Contains(SeparatorName);
+    const bool hadSeparator2 = names.Contains(Separator2Name);
     size_t newEntries = 0;
     bool anyObsolete = false;
     for (const auto& entry : entries) {
         anyObsolete = anyObsolete || entry->obsolete;
-        if (!entry->obsolete && !ListHas(params, entry->variableName.c_str()))
+        if (!entry->obsolete && !names.Contains(entry->variableName.c_str()))
             ++newEntries;
     }
     if (anyObsolete && !params.empty())
@@ -250,32 +246,63 @@ void RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateE
         params[i].index = static_cast<int32_t>(i);
 }
 
+PreparedEntries::PreparedEntries(const UpdateEntries& entries)
+{
+    entries_.reserve(entries.GetSize());
+    for (UIndex i = 0; i < entries.GetSize(); ++i) {
+        const UpdateDataEntry& source = *entries[i];
+        Entry entry;
+        if (CHEqualCStrings(source.variableType.c_str(), "String"))
+            entry.kind = Kind::String;
+        else if (CHEqualCStrings(source.variableType.c_str(), "Real"))
+            entry.kind = Kind::Real;
+        else if (CHEqualCStrings(source.variableType.c_str(), "Integer"))
+            entry.kind = Kind::Integer;
+        entry.description = FieldText(API_UAddParDescLen, source.variableDescription);
+        entry.valueText = FieldText(API_UAddParStrLen, ValueText(source));
+        entry.real = ValueNumber(source);
+        entry.whole = source.value ? ReadWholeNumber(source.value->c_str()) : 0;
+        entry.flags = EntryFlags(source);
+        entry.type = &source.variableType;
+        entries_.push_back(std::move(entry));
+        names_.Add(source.variableName.c_str(), i);
+    }
+}
+
 void UpdateInstanceParameters(API_AddParType* params, size_t count, const UpdateEntries& entries,
                               const UnknownTypeReport& report)
 {
-    for (const auto& entry : entries) {
-        for (size_t i = 0; i < count; ++i) {
-            API_AddParType& record = params[i];
-            if (!Named(record, entry->variableName))
-                continue;
-            CopyIntoField(record.uDescname, API_UAddParDescLen, entry->variableDescription);
+    UpdateInstanceParameters(params, count, PreparedEntries(entries), report);
+}
+
+void UpdateInstanceParameters(API_AddParType* params, size_t count, const PreparedEntries& entries,
+                              const UnknownTypeReport& report)
+{
+    using Kind = PreparedEntries::Kind;
+    std::vector<uint32_t> untyped;  // one per record named by an entry of a type without a rule
+    for (size_t i = 0; i < count; ++i) {
+        API_AddParType& record = params[i];
+        const std::vector<uint32_t>* named = entries.Named(ParameterName(record).c_str());
+        if (named == nullptr)
+            continue;
+        for (const uint32_t at : *named) {
+            const PreparedEntries::Entry& entry = entries.Entries()[at];
+            WriteField(record.uDescname, API_UAddParDescLen, entry.description);
             const bool text = record.typeID == APIParT_CString;
-            if (CHEqualCStrings(entry->variableType.c_str(), "String")) {
-                CopyIntoField(record.value.uStr, API_UAddParStrLen, ValueText(*entry));
-            } else if (CHEqualCStrings(entry->variableType.c_str(), "Real")) {
-                if (text)
-                    CopyIntoField(record.value.uStr, API_UAddParStrLen, ValueText(*entry));
-                else
-                    record.value.real = ValueNumber(*entry);
-            } else if (CHEqualCStrings(entry->variableType.c_str(), "Integer")) {
-                if (text)
-                    CopyIntoField(record.value.uStr, API_UAddParStrLen, ValueText(*entry));
-                else
-                    record.value.real = entry->value ? ReadWholeNumber(entry->value->c_str()) : 0;
-            } else if (report) {
-                report(entry->variableType);
-            }
-            record.flags |= EntryFlags(*entry);
+            if (entry.kind == Kind::String || (text && entry.kind != Kind::Other))
+                WriteField(record.value.uStr, API_UAddParStrLen, entry.valueText);
+            else if (entry.kind == Kind::Real)
+                record.value.real = entry.real;
+            else if (entry.kind == Kind::Integer)
+                record.value.real = entry.whole;
+            else
+                untyped.push_back(at);
+            record.flags |= entry.flags;
         }
     }
+    if (!report)
+        return;
+    std::stable_sort(untyped.begin(), untyped.end());
+    for (const uint32_t at : untyped)
+        report(*entries.Entries()[at].type);
 }

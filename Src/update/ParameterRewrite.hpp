@@ -3,6 +3,7 @@
 // copy of it.
 #pragma once
 
+#include "ParameterText.hpp"
 #include "UpdateData.hpp"
 
 #include <functional>
@@ -22,7 +23,35 @@ void AddParameter(API_AddParType* record, short index, API_AddParID type, unsign
 void RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateEntries& entries,
                               const UnknownTypeReport& report);
 
+// One product's entries made ready for the many placed elements that take them: their names
+// found as the host compares names, their texts converted and their numbers read once.
+class PreparedEntries {
+public:
+    explicit PreparedEntries(const UpdateEntries& entries);
+
+    enum class Kind { String, Real, Integer, Other };
+    struct Entry {
+        Kind kind = Kind::Other;
+        std::u16string description;
+        std::u16string valueText;
+        double real = 0;
+        int whole = 0;
+        unsigned short flags = 0;
+        const std::string* type = nullptr;
+    };
+    const std::vector<Entry>& Entries() const { return entries_; }
+    // The entries that bear the name, in answer order; null when none.
+    const std::vector<uint32_t>* Named(const char* name) const { return names_.Find(name); }
+
+private:
+    std::vector<Entry> entries_;
+    NameIndex names_;
+};
+
 // Carries descriptions, values and flags into every record of a placed element's list that
-// an entry names; types and positions stay.
+// an entry names; types and positions stay. Entries apply in answer order, and a type
+// without a rule is told once per record it names, in answer order.
 void UpdateInstanceParameters(API_AddParType* params, size_t count, const UpdateEntries& entries,
+                              const UnknownTypeReport& report);
+void UpdateInstanceParameters(API_AddParType* params, size_t count, const PreparedEntries& entries,
                               const UnknownTypeReport& report);

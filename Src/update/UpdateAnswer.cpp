@@ -8,6 +8,8 @@
 
 #include <curl/curl.h>
 
+#include <unordered_set>
+
 namespace {
 
 constexpr size_t FieldLimit = 1023;
@@ -63,6 +65,7 @@ void ReadUpdateAnswer(XmlAnswer& reader, const GS::Array<GS::UniString>& request
     bool valueFlag = false;
     std::string productGuid;
     std::string edition;
+    const std::unordered_set<GS::UniString, GS::UniStringHash> asked(requested.begin(), requested.end());
     while (reader.read()) {
         const XmlAnswer::Node node = reader.getNodeType();
         const char* name = node == XmlAnswer::Node::Text ? "" : reader.getNodeName();
@@ -114,7 +117,7 @@ void ReadUpdateAnswer(XmlAnswer& reader, const GS::Array<GS::UniString>& request
                 inParameters = false;
                 if (!productGuid.empty() && !edition.empty() && current) {
                     const GS::UniString guid(productGuid);
-                    if (!requested.Contains(guid))
+                    if (asked.count(guid) == 0)
                         report(LocString(PaletteMessages::List, UnaskedProduct) + " " + productGuid);
                     else if (!table->Add(guid, current))
                         report("The following item was already downloaded: " + productGuid);

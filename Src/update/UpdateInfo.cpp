@@ -7,6 +7,9 @@
 #include "PlacedElements.hpp"
 #include "UrlToGuidHandler.hpp"
 
+#include <cstring>
+#include <unordered_set>
+
 int ReadEdition(const API_AddParType& param)
 {
     if (param.typeID == APIParT_CString)
@@ -15,6 +18,18 @@ int ReadEdition(const API_AddParType& param)
 }
 
 namespace {
+
+struct GuidHash {
+    size_t operator()(const API_Guid& guid) const
+    {
+        uint64_t halves[2];
+        std::memcpy(halves, guid.bytes, sizeof halves);
+        return std::hash<uint64_t>()(halves[0] ^ (halves[1] * 0x9E3779B97F4A7C15ull));
+    }
+};
+
+template <class T>
+using HashOf = std::conditional_t<std::is_same_v<T, API_Guid>, GuidHash, std::hash<T>>;
 
 // The memo's parameter list, released with the memo.
 class ElementParameters {
@@ -40,6 +55,7 @@ void UpdateInfo::Clear()
     libPartIndices.Clear();
     selectedFlags.clear();
     minEditionByProduct.Clear();
+    rowsByProduct.clear();
 }
 
 void UpdateInfo::Init()
@@ -47,7 +63,9 @@ void UpdateInfo::Init()
     const auto selection = SelectedElements();
     if (!selection)
         return;
-    const GS::Array<API_Guid>& selected = *selection;
+    std::unordered_set<API_Guid, GuidHash> selected;
+    for (const API_Guid& guid : *selection)
+        selected.insert(guid);
 
     Clear();
     const GS::Array<API_Guid> placed = PlacedKordelaElements();
@@ -65,7 +83,7 @@ void UpdateInfo::Init()
         bool urlFound = false;
         for (size_t i = 0; i < params.Count(); ++i) {
             const API_AddParType& param = params[i];
-            const std::string name = ParameterNameOf(param);
+            const ParameterName name(param);
             if (CHEqualCStrings(name.c_str(), "KD_prodatUrl")) {
                 url = GS::UniString(ParameterTextOf(param));
                 urlFound = true;
@@ -81,7 +99,7 @@ void UpdateInfo::Init()
             productGuid = UrlToGuidHandler::getInstance()[url];
         if (productGuid.IsEmpty())
             continue;
-        AddRow(guid, productGuid, edition, AC::LibPartIndexOf(element, -1), selected.Contains(guid), selected.IsEmpty());
+        AddRow(guid, productGuid, edition, AC::LibPartIndexOf(element, -1), selected.count(guid) != 0, selected.empty());
     }
 }
 
@@ -94,6 +112,7 @@ void UpdateInfo::AddRow(const API_Guid& element, const GS::UniString& productGui
     newEditionNumbers.Push(edition);
     libPartIndices.Push(libPartIndex);
     selectedFlags.push_back(selected);
+    rowsByProduct[productGuid].push_back(elementGuids.GetSize() - 1);
     if (int* minimum = minEditionByProduct.GetPtr(productGuid)) {
         if (edition < *minimum)
             *minimum = edition;
@@ -105,28 +124,36 @@ void UpdateInfo::AddRow(const API_Guid& element, const GS::UniString& productGui
 void UpdateInfo::SetNewEditionNumbersAndSelectedFlagForProductGuid(GS::UniString productGuid, int newEdition,
                                                                    bool flag)
 {
-    for (UIndex i = 0; i < productGuids.GetSize(); ++i) {
+    const auto rows = rowsByProduct.find(productGuid);
+    if (rows == rowsByProduct.end())
+        return;
+    for (const UIndex i : rows->second) {
         if (!flag && !selectedFlags[i])
             continue;
-        if (productGuids[i] == productGuid) {
-            newEditionNumbers[i] = newEdition;
-            if (flag)
-                selectedFlags[i] = true;
-        }
+        newEditionNumbers[i] = newEdition;
+        if (flag)
+            selectedFlags[i] = true;
     }
 }
 
 template <class T>
 void UpdateInfo::GroupUpdatable(const GS::Array<T>& values, GS::HashTable<GS::UniString, GS::Array<T>>* table) const
 {
+    // What each product's list holds, so that no value goes in twice; lists the caller
+    // brought are taken in as they stand.
+    std::unordered_map<GS::UniString, std::unordered_set<T, HashOf<T>>, GS::UniStringHash> held;
     for (UIndex i = 0; i < productGuids.GetSize(); ++i) {
         if (!Updatable(i))
             continue;
         if (GS::Array<T>* list = table->GetPtr(productGuids[i])) {
-            if (!list->Contains(values[i]))
+            auto [seen, first] = held.try_emplace(productGuids[i]);
+            if (first)
+                seen->second.insert(list->begin(), list->end());
+            if (seen->second.insert(values[i]).second)
                 list->Push(values[i]);
         } else {
             table->Add(productGuids[i], GS::Array<T> {values[i]});
+            held[productGuids[i]].insert(values[i]);
         }
     }
 }
@@ -138,8 +165,9 @@ bool UpdateInfo::Updatable(UIndex row) const
 
 void UpdateInfo::GetUpdatableProductGuids(GS::Array<GS::UniString>* list) const
 {
+    std::unordered_set<GS::UniString, GS::UniStringHash> listed(list->begin(), list->end());
     for (UIndex i = 0; i < productGuids.GetSize(); ++i)
-        if (!list->Contains(productGuids[i]) && Updatable(i))
+        if (Updatable(i) && listed.insert(productGuids[i]).second)
             list->Push(productGuids[i]);
 }
 

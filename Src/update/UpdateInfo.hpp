@@ -4,6 +4,7 @@
 
 #include "UpdateData.hpp"
 
+#include <unordered_map>
 #include <vector>
 
 class UpdateInfo {
@@ -38,6 +39,8 @@ public:
 
 private:
     bool Updatable(UIndex row) const;
+    // The rows of each product, in row order: the page's answer reaches them directly.
+    std::unordered_map<GS::UniString, std::vector<UIndex>, GS::UniStringHash> rowsByProduct;
     // Each updatable row's value under its product, in row order, no value twice.
     template <class T>
     void GroupUpdatable(const GS::Array<T>& values, GS::HashTable<GS::UniString, GS::Array<T>>* table) const;

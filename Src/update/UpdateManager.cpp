@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -255,6 +256,10 @@ int UpdateManager::UpdateInstances(const UpdateDataTable* data, const ElementsBy
 {
     *changedCount = 0;
     for (const auto& [product, guids] : *elements) {
+        const std::shared_ptr<UpdateData>* found = data->ContainsKey(product) ? &data->Get(product) : nullptr;
+        // The product's entries are made ready once for all its elements.
+        const std::optional<PreparedEntries> entries =
+            found != nullptr ? std::optional<PreparedEntries>((*found)->entries) : std::nullopt;
         for (const API_Guid& guid : guids) {
             API_Element element {};
             element.header.guid = guid;
@@ -263,13 +268,13 @@ int UpdateManager::UpdateInstances(const UpdateDataTable* data, const ElementsBy
                 continue;
             InstanceMemo instance;
             ACAPI_Element_GetMemo(guid, &instance.memo, APIMemoMask_All);
-            if (!data->ContainsKey(product))
+            if (!entries)
                 continue;
             API_AddParType** params = instance.memo.params;
             const size_t count =
                 params != nullptr ? BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType) : 0;
             if (count > 0)
-                UpdateInstanceParameters(*params, count, data->Get(product)->entries, ReportUnknownType);
+                UpdateInstanceParameters(*params, count, *entries, ReportUnknownType);
             const ChangeElementCommand command {&err, &element, &instance.memo, changedCount};
 #if KORDELA_HOST_VERSION >= 19
             ACAPI_CallUndoableCommand(GS::UniString(""), command);

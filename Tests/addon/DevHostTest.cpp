@@ -1,6 +1,10 @@
 // The simulated host's own promises: scenarios, transcripts and the profile folder.
+#include "BM.hpp"
+#include "DevHost/Project.hpp"
 #include "DevHost/Scenario.hpp"
 #include "HostFixture.hpp"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -72,4 +76,63 @@ TEST(Scenario, TranscriptHidesTheProfileFolder)
     EXPECT_NE(output.find("setting Kordela/DefaultDownloadFolder = \"<profile>/Documents/KordelaLibrary\""),
               std::string::npos)
         << output;
+}
+
+TEST(Transcript, LinesReachTheEchoInBlocksAndStillAfterACrash)
+{
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    std::ostringstream echo;
+    {
+        DevHost::Options options;
+        options.echo = &echo;
+        options.echoDescriptor = pipeEnds[1];
+        DevHost::Host host(options);
+        host.Transcript("first");
+        EXPECT_EQ(echo.str(), "") << "lines wait for a flush";
+        host.FlushTranscript();
+        EXPECT_EQ(echo.str(), "first\n");
+        host.Transcript("second");
+        DevHost::Host::FlushTranscriptAfterCrash();
+        host.Transcript("third");
+        EXPECT_EQ(host.TranscriptLines(), (std::vector<std::string> {"first", "second", "third"}));
+    }
+    EXPECT_EQ(echo.str(), "first\nthird\n") << "the end flushes what is left";
+    ::close(pipeEnds[1]);
+    char buffer[64] = {};
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(::read(pipeEnds[0], buffer, sizeof buffer))), "second\n");
+    ::close(pipeEnds[0]);
+}
+
+TEST(Project, ElementsAndPartsAreFoundByGuidAndByIdInAnyLetterCase)
+{
+    DevHost::Host host(DevHost::Options {});
+    DevHost::Project& project = host.GetProject();
+    ASSERT_EQ(project.Open(std::string(KORDELA_SOURCE_DIR) + "/Samples/project/Project.json", true), "");
+    const DevHost::LibraryPartData* door =
+        project.PartById("{b3a1c9d2-0000-4f0b-9c1a-5d6e7f809a1b}-{00000000-0000-0000-0000-000000000001}");
+    ASSERT_NE(door, nullptr);
+    EXPECT_EQ(project.Part(door->index), door);
+    EXPECT_EQ(project.PartById("{B3A1C9D2-0000-4F0B-9C1A-5D6E7F809A1B}"), nullptr);
+    DevHost::PlacedElement* element = project.Element(APIGuidFromString("22222222-2222-4222-8222-222222222222"));
+    ASSERT_NE(element, nullptr);
+    EXPECT_EQ(element->libInd, door->index);
+    EXPECT_EQ(project.Element(APIGuidFromString("22222222-2222-4222-8222-222222222223")), nullptr);
+
+    // A list read back into an older one is the list read fresh.
+    std::vector<DevHost::Parameter> fresh = project.Part(door->index)->params;
+    fresh.push_back(DevHost::Parameter {"KDPC_HNDL", APIParT_RealNum, 0x80, u"", 0, u"", true, 1, 3, {12, 1, -1}});
+    std::vector<DevHost::Parameter> older(fresh.rbegin(), fresh.rend());
+    API_AddParType** handle = DevHost::ParametersToHandle(fresh);
+    DevHost::AssignParametersFromHandle(handle, older);
+    const std::vector<DevHost::Parameter> read = DevHost::ParametersFromHandle(handle);
+    ASSERT_EQ(older.size(), read.size());
+    for (size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(DevHost::DescribeParameter(older[i]), DevHost::DescribeParameter(read[i]));
+        EXPECT_EQ(older[i].description, read[i].description);
+    }
+    for (size_t i = 0; i < fresh.size(); ++i)
+        BMhKill(&(*handle)[i].value.array);
+    GSHandle block = reinterpret_cast<GSHandle>(handle);
+    BMhKill(&block);
 }

@@ -125,6 +125,31 @@ TEST(ServiceFiles, GeneratedFileNamesGiveTheirSize)
     EXPECT_EQ(static_cast<unsigned char>(part[0]), GeneratedByte(990));
 }
 
+TEST(ServiceFiles, GeneratedFilesTakeAnyByteCountUpToFourGiBAndAreWrittenByteForByte)
+{
+    const std::pair<std::string, std::optional<std::uint64_t>> cases[] = {
+        {"1GB.bin", 1ull << 30}, {"4GB.bin", 4ull << 30}, {"GB.bin", std::nullopt}, {"1gb.bin", std::nullopt},
+        {"1000001B.bin", 1000001}, {"4294967296B.bin", 4ull << 30}, {"4294967297B.bin", std::nullopt},
+        {"9999999999GB.bin", std::nullopt},
+    };
+    for (const auto& [name, size] : cases) EXPECT_EQ(GeneratedFileSize(name), size) << name;
+
+    // Pieces that start and end anywhere, across pages and near the largest size.
+    const std::pair<std::uint64_t, std::size_t> pieces[] = {
+        {0, 1}, {4095, 2}, {4000, 9000}, {251 * 4096 - 7, 70000}, {(4ull << 30) - 5000, 5000}, {1234567, 65536},
+    };
+    auto body = MakeGeneratedBody(4ull << 30);
+    for (const auto& [offset, length] : pieces) {
+        std::string piece = "x";
+        ASSERT_TRUE(body->Read(offset, length, piece));
+        ASSERT_EQ(piece.size(), length + 1);
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < length; ++i)
+            wrong += static_cast<unsigned char>(piece[i + 1]) != GeneratedByte(offset + i);
+        EXPECT_EQ(wrong, 0u) << offset;
+    }
+}
+
 TEST(ServiceLogos, GeneratedLogosDecodeAndTheBrokenOneDoesNot)
 {
     const auto decode = [](const std::string& data, png_image& image) {

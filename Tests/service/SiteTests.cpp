@@ -126,5 +126,26 @@ TEST_F(ServiceSite, GeneratedFilesAreStreamedWithDeterministicBytes)
     EXPECT_TRUE(head.body.empty());
 }
 
+TEST_F(ServiceSite, GeneratedFilesComeInAnySizeUpToFourGiB)
+{
+    const HttpReply odd = Get("/files/generated/1000003B.bin");
+    ASSERT_EQ(odd.status, 200);
+    ASSERT_EQ(odd.body.size(), 1000003u);
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < odd.body.size(); ++i) {
+        wrong += static_cast<unsigned char>(odd.body[i]) != service::GeneratedByte(i);
+    }
+    EXPECT_EQ(wrong, 0u);
+
+    for (const auto& [path, length] : std::vector<std::pair<std::string, std::string>>{
+             {"/files/generated/1GB.bin", "1073741824"}, {"/files/generated/4GB.bin", "4294967296"},
+             {"/files/generated/1024MB.bin", "1073741824"}}) {
+        const HttpReply head = Get(path, {.method = "HEAD"});
+        EXPECT_EQ(head.status, 200) << path;
+        EXPECT_EQ(head.Header("content-length"), length) << path;
+    }
+    EXPECT_EQ(Get("/files/generated/5GB.bin", {.method = "HEAD"}).status, 404);
+}
+
 }  // namespace
 }  // namespace kordela::test

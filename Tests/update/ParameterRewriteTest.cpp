@@ -1,4 +1,5 @@
 // The rewrite of a library part's parameter list and of a placed element's copy of it.
+#include "CH.hpp"
 #include "ParameterRewrite.hpp"
 #include "ParameterText.hpp"
 
@@ -277,6 +278,45 @@ TEST(ParameterRewrite, InstanceRecordsKeepTheirTypes)
     EXPECT_EQ(list[2].flags, 0xC0);
     EXPECT_DOUBLE_EQ(list[3].value.real, 3) << "obsolete entries still update instances";
     EXPECT_EQ(reported, std::vector<std::string> {"Odd"});
+}
+
+TEST(ParameterRewrite, TypesWithoutARuleAreToldInAnswerOrder)
+{
+    std::vector<API_AddParType> list = {Record("X"), Record("Y"), Record("x")};
+    std::vector<std::string> reported;
+    UpdateInstanceParameters(list.data(), list.size(), Entries({{"Y", "Odd", "1"}, {"X", "Weird", "1"}}),
+                             [&](const std::string& type) { reported.push_back(type); });
+    EXPECT_EQ(reported, (std::vector<std::string> {"Odd", "Weird", "Weird"}));
+}
+
+TEST(ParameterText, NamesAreFoundAsTheHostComparesThem)
+{
+    API_AddParType full = Record("");
+    std::memset(full.name, 'N', sizeof full.name);  // no room for its NUL
+    const std::string fullName(sizeof full.name, 'n');
+    const std::string longName(100, 'L');
+    struct Case {
+        API_AddParType record;
+        std::string name;
+        bool equal;
+    };
+    const Case cases[] = {
+        {Record("KD_prodatUrl"), "KD_prodaturl", true}, {Record("KD_edinum"), "KD_edinum2", false},
+        {full, fullName, true}, {full, fullName.substr(1), false}, {Record(""), "", true},
+    };
+    NameIndex index;
+    for (const Case& c : cases) {
+        EXPECT_EQ(HasName(c.record, c.name.c_str()), c.equal) << c.name;
+        EXPECT_EQ(HasName(c.record, c.name.c_str()), CHEqualCStrings(ParameterNameOf(c.record).c_str(), c.name.c_str()));
+        EXPECT_STREQ(ParameterName(c.record).c_str(), ParameterNameOf(c.record).c_str());
+    }
+    index.Add("KD_Title", 0);
+    index.Add(longName.c_str(), 1);
+    index.Add("kd_title", 2);
+    ASSERT_NE(index.Find("KD_TITLE"), nullptr);
+    EXPECT_EQ(*index.Find("KD_TITLE"), (std::vector<uint32_t> {0, 2}));
+    EXPECT_EQ(index.First(std::string(100, 'l').c_str(), 9), 1u);
+    EXPECT_EQ(index.First("KD_Titl", 9), 9u);
 }
 
 TEST(ParameterText, WholeNumbersAndEditions)

@@ -277,3 +277,22 @@ TEST(UpdateAnswer, EntriesKeepTheirAttributesAndDecodedValues)
     EXPECT_FALSE(entries[4]->obsolete) << "no Obsolete attribute";
     EXPECT_TRUE(entries[5]->obsolete);
 }
+
+TEST_F(UpdateRulesTest, GroupsTheCallerBroughtKeepTheirValuesAndTakeNoneTwice)
+{
+    info.AddRow(Element(1), GS::UniString("G1"), 1, 10, true, false);
+    info.AddRow(Element(2), GS::UniString("G1"), 1, 11, true, false);
+    info.AddRow(Element(3), GS::UniString("G2"), 1, 20, true, false);
+    manager.UpdateUpdateInfo("G1,2,true;G2,2,true");
+
+    ElementsByProduct elements;
+    elements.Add(GS::UniString("G1"), GS::Array<API_Guid> {Element(9), Element(2)});
+    LibPartsByProduct parts;
+    parts.Add(GS::UniString("G2"), GS::Array<int> {20});
+    info.GetUpdatableObjectsAndLibParts(&elements, &parts);
+    const GS::Array<API_Guid>& g1 = elements.Get(GS::UniString("G1"));
+    ASSERT_EQ(g1.GetSize(), 3u);
+    EXPECT_TRUE(g1[0] == Element(9) && g1[1] == Element(2) && g1[2] == Element(1));
+    EXPECT_EQ(parts.Get(GS::UniString("G2")).GetSize(), 1u);
+    EXPECT_EQ(parts.Get(GS::UniString("G1")).GetSize(), 2u);
+}

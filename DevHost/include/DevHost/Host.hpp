@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -21,7 +22,8 @@ class Project;
 
 struct Options {
     std::string profileFolder;       // empty: a fresh temporary folder, removed at the end
-    std::ostream* echo = nullptr;    // where transcript lines are printed as they happen
+    std::ostream* echo = nullptr;    // where transcript lines are printed (see FlushTranscript)
+    int echoDescriptor = -1;         // the file descriptor behind echo, for writing out after a crash
     bool hideServiceOrigin = false;  // write the local service's origin as "<service>"
 };
 
@@ -69,6 +71,15 @@ public:
     std::deque<int> alertAnswers;                     // buttons to press, one per alert
     std::deque<std::optional<std::string>> folderPicks;  // folders to pick, nullopt = cancel
 
+    // Lines reach echo in blocks: at each modal turn and scenario step, at the end, on
+    // failure, and when much is pending. After a crash, FlushTranscriptAfterCrash writes
+    // out what is pending.
+    void FlushTranscript();
+    // For fatal-signal handlers and the watchdog: writes the running host's pending lines
+    // straight to the echo's descriptor, without allocating; does nothing if another
+    // thread is in the middle of writing a line.
+    static void FlushTranscriptAfterCrash();
+
     // HostBackend
     void Transcript(const std::string& line) override;
     void RunModalLoop(short dialogId) override;
@@ -115,6 +126,8 @@ private:
     APIProjectEventHandlerProc* eventHandler_ = nullptr;
     int32_t caughtEvents_ = 0;
     std::vector<std::string> transcript_;
+    std::string pending_;  // lines not yet written to echo
+    std::mutex pendingMutex_;
     std::vector<std::string> reports_;
     std::unique_ptr<Project> project_;
 };

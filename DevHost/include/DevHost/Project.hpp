@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace DevHost {
@@ -109,14 +110,24 @@ private:
         bool embedded = false;
     };
     bool IsSubtypeOf(const std::string& ownUnID, const std::string& parent, int depth = 0) const;
-    bool Editing(const std::string& what);
+    // True inside an undoable step; otherwise logs the refusal of changing the element.
+    bool Editing(const PlacedElement& element);
+    void IndexParts();
+    void IndexElements();
     std::string ResolvePath(const std::string& path) const;
 
     Log log_;
     std::string file_;
     std::vector<Library> libraries_;
+    struct GuidHash {
+        size_t operator()(const API_Guid& guid) const;
+    };
     std::vector<LibraryPartData> parts_;
+    // Own unique ids, with letters in lower case as the host compares them, to positions in
+    // parts_; the first part of an id wins.
+    std::unordered_map<std::string, size_t> partsById_;
     std::vector<PlacedElement> elements_;
+    std::unordered_map<API_Guid, size_t, GuidHash> elementsByGuid_;
     std::vector<API_Guid> selection_;
     struct Defaults {
         int32_t libInd = 0;
@@ -129,6 +140,8 @@ private:
 
 // The parameter list of a part file or a project element, and back.
 std::vector<Parameter> ParametersFromHandle(API_AddParType** params);
+// The same into an existing list, whose texts keep their storage where it suffices.
+void AssignParametersFromHandle(API_AddParType** params, std::vector<Parameter>& list);
 API_AddParType** ParametersToHandle(const std::vector<Parameter>& params);
 std::string TypeName(API_ElemTypeID type);
 std::string DescribeParameter(const Parameter& p);

@@ -1,0 +1,20 @@
+// Min, median and max of a benchmark's rounds.
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+struct Spread {
+    double min = 0;
+    double median = 0;
+    double max = 0;
+};
+
+inline Spread SpreadOf(std::vector<double> values)
+{
+    if (values.empty())
+        return {};
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return {values.front(), n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2, values.back()};
+}
