@@ -1,11 +1,30 @@
 // Any message a page posts to "interOp": a dictionary of arbitrary keys and values, most of
-// them the keys the bridge reads. Service requests go to a closed local port.
+// them the keys the bridge reads. Service requests go to a closed local port; the host gives
+// only its special folders, all in a scratch folder that is emptied after every message.
 #include "FuzzSupport.hpp"
+#include "IO.hpp"
 #include "windowcontroller.hpp"
 
 #include <cstdlib>
+#include <filesystem>
+
+extern "C" GSErrCode SetImportedFuncAddrs(const API_HostTable* table, size_t tableSize);
 
 namespace {
+
+std::filesystem::path& Scratch()
+{
+    static std::filesystem::path folder;
+    return folder;
+}
+
+GSErrCode Environment(int32_t code, void*, void* location, void*)
+{
+    if (code != APIEnv_GetSpecFolderID || location == nullptr)
+        return ErrCode::General;
+    *static_cast<IO::Location*>(location) = IO::Location((Scratch() / "Special" / "Folder").string());
+    return NoError;
+}
 
 Platform::ScriptValue Value(FuzzedDataProvider& in)
 {
@@ -26,6 +45,14 @@ Platform::ScriptValue Value(FuzzedDataProvider& in)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     setenv("KORDELA_SERVICE_ORIGIN", "http://127.0.0.1:9", 1);
+    char pattern[] = "/tmp/kordela-fuzz-bridge-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr)
+        std::abort();
+    Scratch() = pattern;
+    std::atexit([] { std::filesystem::remove_all(Scratch()); });
+    static API_HostTable table {};
+    table.Environment = Environment;
+    SetImportedFuncAddrs(&table, sizeof table);
     return 0;
 }
 
@@ -47,5 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     WKUserContentController contentController;
     controller->userContentController(contentController, WKScriptMessage {"interOp", body});
     FUZZ_CHECK(std::memchr(url, '\0', sizeof url) != nullptr && std::memchr(fileName, '\0', sizeof fileName) != nullptr);
+    // Answer files and whatever else the message left.
+    for (const auto& entry : std::filesystem::directory_iterator(Scratch()))
+        std::filesystem::remove_all(entry.path());
     return 0;
 }
