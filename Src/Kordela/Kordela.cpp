@@ -1,9 +1,13 @@
 #include "Kordela.hpp"
 
+#include "BridgeFunctions.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 #include "MainObserver.hpp"
 #include "MainPalette.hpp"
+#include "Messages.hpp"
 #include "RS.hpp"
+#include "SettingsDialog.hpp"
 #include "SettingsManager.hpp"
 
 #include <cstdlib>
@@ -15,11 +19,17 @@ int32_t firstRun = 0;
 namespace {
 
 constexpr short MenuResId = 32500;
-constexpr short MenuPromptResId = 32520;
 constexpr int32_t MenuPosition = 12;
-constexpr short AddOnInfoList = 32000;
 constexpr short HelpLocationKey = 1;
 constexpr int32_t ResetAndQuitEvents = APINotify_NewAndReset | APINotify_Quit;
+
+// The layers below reach the bridge dispatch and the settings dialog only through what is
+// registered here, before the host calls any entry point.
+[[maybe_unused]] const bool upwardCallsRegistered = [] {
+    RegisterBridgeDispatch();
+    RegisterSettingsDialog();
+    return true;
+}();
 
 SettingsManager& KordelaSettings()
 {
@@ -32,7 +42,7 @@ SettingsManager& KordelaSettings()
 bool CreatePalette()
 {
     try {
-#if KORDELA_HOST_VERSION >= 18
+#if KORDELA_PASSES_RESOURCE_MODULE
         const GSResModule module = ACAPI_GetOwnResModule();
         auto palette = std::make_unique<MainPalette>(module, PaletteResId, module);
 #else
@@ -52,19 +62,19 @@ bool CreatePalette()
 
 API_AddonType CheckEnvironment(API_EnvirParams* envir)
 {
-#if KORDELA_HOST_VERSION >= 21
-    RSGetIndString(&envir->addOnInfo.name, AddOnInfoList, 1, ACAPI_GetOwnResModule());
-    RSGetIndString(&envir->addOnInfo.description, AddOnInfoList, 2, ACAPI_GetOwnResModule());
+#if KORDELA_REPORTS_UNI_STRINGS
+    RSGetIndString(&envir->addOnInfo.name, AddOnInfo::List, AddOnInfo::Name, ACAPI_GetOwnResModule());
+    RSGetIndString(&envir->addOnInfo.description, AddOnInfo::List, AddOnInfo::Description, ACAPI_GetOwnResModule());
 #else
-    envir->addOnInfo.name = GS::String(LocString(AddOnInfoList, 1));
-    envir->addOnInfo.description = GS::String(LocString(AddOnInfoList, 2));
+    envir->addOnInfo.name = GS::String(LocString(AddOnInfo::List, AddOnInfo::Name));
+    envir->addOnInfo.description = GS::String(LocString(AddOnInfo::List, AddOnInfo::Description));
 #endif
     return APIAddon_Preload;
 }
 
 GSErrCode RegisterInterface()
 {
-    return ACAPI_Register_Menu(MenuResId, MenuPromptResId, MenuPosition, 0);
+    return ACAPI_Register_Menu(MenuResId, MenuPrompt::List, MenuPosition, 0);
 }
 
 GSErrCode Initialize()

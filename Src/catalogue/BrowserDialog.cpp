@@ -1,10 +1,12 @@
 #include "BrowserDialog.hpp"
 
 #include "APIKey.hpp"
+#include "CurlHandles.hpp"
 #include "DG.hpp"
 #include "Endpoints.hpp"
 #include "FooWrapper.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 
 #include <curl/curl.h>
 
@@ -17,7 +19,7 @@ namespace {
 constexpr size_t AutoLogOnSize = 2048;
 constexpr const char* BrowserInitError = "Error initializing the browser component.";
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 short RecordFormHandler(FooWrapper& fr, short message, short dialogId, short item, long long userData)
 {
     if (message != DG_MSG_INIT)
@@ -34,7 +36,7 @@ short RecordFormHandler(FooWrapper& fr, short message, short dialogId, short ite
 
 }  // namespace
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 NSWindow* PrepareBrowserWindow(short dialogId)
 {
     DGHideItem(dialogId, 1);
@@ -81,7 +83,7 @@ short ProgressWebViewTest_Handler(short message, short dialogId, short item, lon
 
 long RunOwnModalDialog(short dialogId, DGDialCallBack callback, long long userData)
 {
-#if KORDELA_HOST_VERSION >= 18
+#if KORDELA_PASSES_RESOURCE_MODULE
     const GSResModule module = ACAPI_GetOwnResModule();
     return DGModalDialog(module, dialogId, module, callback, userData);
 #else
@@ -99,24 +101,23 @@ std::unique_ptr<char[]> UrlGenerator(const char* pageAddress)
         std::snprintf(key, sizeof key, "%s", stored.get());
     }
     if (!IsValidAPIKey(key)) {
-        OpenUserSettings();
+        OpenRegisteredSettings();
         const auto stored = GetAPIKey();
         std::snprintf(key, sizeof key, "%s", stored.get());
     }
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr) {
+    // The address is built only where libcurl can start, as the page's requests need it.
+    if (!Curl::NewEasy()) {
         ReportAlert(BrowserInitError);
         return nullptr;
     }
     const std::string site = Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, "");
     const char* page = pageAddress != nullptr ? pageAddress : "";
     const char* format = "%s/Account/AutoLogOn/%s/ArchiCAD/3/%s/ArchiCAD%%20%d%%20%s/%d?redirecturl=%s";
-    const int needed = std::snprintf(nullptr, 0, format, site.c_str(), key, AddOnVersion, KORDELA_HOST_VERSION, "mac", 0, page);
+    const int needed = std::snprintf(nullptr, 0, format, site.c_str(), key, AddOnVersion, HostVersion, "mac", 0, page);
     // A long page address (many property clouds) gets a larger buffer rather than a cut address.
     const size_t size = std::max(AutoLogOnSize, static_cast<size_t>(needed > 0 ? needed : 0) + 1);
     auto result = std::make_unique<char[]>(size);
-    std::snprintf(result.get(), size, format, site.c_str(), key, AddOnVersion, KORDELA_HOST_VERSION, "mac", 0, page);
-    curl_easy_cleanup(curl);
+    std::snprintf(result.get(), size, format, site.c_str(), key, AddOnVersion, HostVersion, "mac", 0, page);
     return result;
 }
 
@@ -126,7 +127,7 @@ PageDownload RunBrowserDialog(const char* url, bool downloadMayFollow, int libPa
     std::vector<char> fileName(downloadMayFollow ? BrowserResultSize : 0, '\0');
     char* urlBuffer = downloadMayFollow ? fileUrl.data() : nullptr;
     char* nameBuffer = downloadMayFollow ? fileName.data() : nullptr;
-#if KORDELA_HOST_VERSION == 18
+#if !KORDELA_MODERN_WEB_VIEW
     FooWrapper fr;
     if (downloadMayFollow)
         fr.bar(url, urlBuffer, nameBuffer);

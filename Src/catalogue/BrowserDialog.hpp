@@ -4,6 +4,7 @@
 
 #include "ACAPI.hpp"
 #include "DG.hpp"
+#include "HostVersion.hpp"
 
 #include <memory>
 #include <string>
@@ -20,14 +21,14 @@ struct BrowserDialogParams {
     int libPartIndex;
 };
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 short YosemiteBrowser_Handler(short message, short dialogId, short item, long long userData, long long msgData);
 short WebViewTest_Handler(short message, short dialogId, short item, long long userData, long long msgData);
 // The download progress dialog 32591's callback; its user data is not read.
 short ProgressWebViewTest_Handler(short message, short dialogId, short item, long long userData, long long msgData);
 #endif
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 // Pieces every browser-dialog callback shares: the dialog's own items hidden and its
 // window for the page; the answers to the close and click messages.
 NSWindow* PrepareBrowserWindow(short dialogId);

@@ -1,11 +1,12 @@
 #include "DownloadManager.hpp"
 
 #include "BrowserDialog.hpp"
-#include "DownloadTexts.hpp"
 #include "Endpoints.hpp"
 #include "FileTransfer.hpp"
 #include "FooWrapper.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
+#include "Messages.hpp"
 #include "ServiceRequest.hpp"
 
 #include "DG.hpp"
@@ -32,13 +33,13 @@ GSErrCode DownloadManager::Download(char* url, char* path)
     failure.clear();
     easy.reset(curl_easy_init());
     if (!easy) {
-        ReportAlert(LocString(32530, 2).c_str());
+        ReportAlert(LocString(Messages::List, Messages::TransferNotStarted).c_str());
         return ErrCode::General;
     }
     file.reset(std::fopen(path, "wb"));
     if (!file) {
         failure = "the file cannot be written";
-        ReportAlert((LocString(DownloadTextsId, DownloadFileNotWritten) + path).c_str());
+        ReportAlert((LocString(DownloadTexts::List, DownloadTexts::FileNotWritten) + path).c_str());
         Release();
         return ErrCode::General;
     }
@@ -74,7 +75,7 @@ GSErrCode DownloadManager::Download(char* url, char* path)
 
     multi.reset(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
-        ReportAlert(LocString(32530, 2).c_str());
+        ReportAlert(LocString(Messages::List, Messages::TransferNotStarted).c_str());
         Release();
         std::filesystem::remove(path);
         return ErrCode::General;
@@ -88,7 +89,7 @@ GSErrCode DownloadManager::Download(char* url, char* path)
     if (!completed) {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
-        ReportAlert((LocString(DownloadTextsId, DownloadFailed) + failure).c_str());
+        ReportAlert((LocString(DownloadTexts::List, DownloadTexts::Failed) + failure).c_str());
         return ErrCode::General;
     }
     return NoError;
@@ -99,7 +100,7 @@ void DownloadManager::DoDownload()
     cancelled = false;
     running = 1;
     percent = 0;
-#if KORDELA_HOST_VERSION == 18
+#if !KORDELA_MODERN_WEB_VIEW
     FooWrapper fr;
     fr.progress("Download", "Downloading...", "icon-cloud-download");
 #else

@@ -4,7 +4,7 @@
 
 #include "ACAPI.hpp"
 
-#include <curl/curl.h>
+#include "CurlHandles.hpp"
 
 #include <cstdio>
 #include <memory>
@@ -38,15 +38,6 @@ public:
 private:
     friend int progress_func(void* manager, double dltotal, double dlnow, double ultotal, double ulnow);
 
-    struct EasyCleanup {
-        void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-    };
-    struct MultiCleanup {
-        void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
-    };
-    struct ListCleanup {
-        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-    };
     struct FileClose {
         void operator()(FILE* file) const { std::fclose(file); }
     };
@@ -56,13 +47,13 @@ private:
     void Fail(const std::string& why);
     void Release();
 
-    std::unique_ptr<CURL, EasyCleanup> easy;
-    std::unique_ptr<CURLM, MultiCleanup> multi;
+    Curl::Easy easy;
+    Curl::Multi multi;
     bool cancelled = false;
     int running = 0;
     int percent = 0;
 
-    std::unique_ptr<curl_slist, ListCleanup> headers;
+    Curl::List headers;
     std::unique_ptr<FILE, FileClose> file;
     bool completed = false;
     std::string failure;

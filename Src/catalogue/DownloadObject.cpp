@@ -2,11 +2,12 @@
 
 #include "CommandRunner.hpp"
 #include "DownloadManager.hpp"
-#include "DownloadTexts.hpp"
 #include "Folders.hpp"
 #include "Foundation.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 #include "LibPart.hpp"
+#include "Messages.hpp"
 #include "SettingsManager.hpp"
 
 #include "CH.hpp"
@@ -17,15 +18,10 @@
 namespace {
 
 // The folder the host application lies in; hosts 15 and 16 number it one lower.
-constexpr API_SpecFolderID ApplicationFolderId = KORDELA_HOST_VERSION <= 16 ? 7 : 8;
+constexpr API_SpecFolderID ApplicationFolderId = HostHasOldSpecialFolderNumbers ? 7 : 8;
 
-#if KORDELA_HOST_VERSION <= 17
-constexpr GSErrCode CopyAccessError = static_cast<GSErrCode>(0x81010306u);
-constexpr GSErrCode CopyLocationError = static_cast<GSErrCode>(0x81010305u);
-#else
-constexpr GSErrCode CopyAccessError = static_cast<GSErrCode>(0x81010308u);
-constexpr GSErrCode CopyLocationError = static_cast<GSErrCode>(0x81010307u);
-#endif
+constexpr GSErrCode CopyAccessError = static_cast<GSErrCode>(HostHasOldCopyErrorCodes ? 0x81010306u : 0x81010308u);
+constexpr GSErrCode CopyLocationError = static_cast<GSErrCode>(HostHasOldCopyErrorCodes ? 0x81010305u : 0x81010307u);
 
 bool IsProjectFile(const char* path)
 {
@@ -104,17 +100,17 @@ bool IsAcceptableFileName(const char* fileName)
 short CopyFailureItem(GSErrCode copyResult)
 {
     if (copyResult == ErrCode::TargetExists)
-        return 4;
+        return Messages::CopyTargetExists;
     if (copyResult == CopyAccessError)
-        return 5;
+        return Messages::CopyAccessDenied;
     if (copyResult == CopyLocationError)
-        return 6;
-    return 7;
+        return Messages::CopyFolderNotFound;
+    return Messages::CopyFailed;
 }
 
 std::vector<std::string> NewInstanceArguments(const std::string& applicationFolder, const std::string& target)
 {
-    return {applicationFolder + "/archicad " + std::to_string(KORDELA_HOST_VERSION) + ".app/Contents/MacOS/ArchiCAD",
+    return {applicationFolder + "/archicad " + std::to_string(HostVersion) + ".app/Contents/MacOS/ArchiCAD",
             target};
 }
 
@@ -125,7 +121,7 @@ int DownloadObject(char* url, char* fileName)
         std::string shown = fileName != nullptr ? fileName : "";
         for (char& c : shown)
             c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
-        ReportAlert((LocString(DownloadTextsId, DownloadNameRefused) + shown).c_str());
+        ReportAlert((LocString(DownloadTexts::List, DownloadTexts::NameRefused) + shown).c_str());
         return -1;
     }
     for (char* at = url; *at != '\0'; ++at)
@@ -134,10 +130,10 @@ int DownloadObject(char* url, char* fileName)
 
     char folder[TempPathSize] = {};
     if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
-        ReportAlert(LocString(32530, 1).c_str());
+        ReportAlert(LocString(Messages::List, Messages::TempPathTooLong).c_str());
     std::string downloadPath = std::string(folder) + fileName;
     if (downloadPath.size() >= static_cast<size_t>(TempPathSize)) {
-        ReportAlert(LocString(32530, 1).c_str());
+        ReportAlert(LocString(Messages::List, Messages::TempPathTooLong).c_str());
         return -1;
     }
 
@@ -154,7 +150,7 @@ int DownloadObject(char* url, char* fileName)
     const GSErrCode located = GetLocation(allocated, embedded);
     const std::unique_ptr<IO::Location> location(allocated);
     if (located != NoError || !location) {
-        ReportAlert(LocString(32530, 3).c_str());
+        ReportAlert(LocString(Messages::List, Messages::NoInstallFolder).c_str());
         return -1;
     }
 
@@ -163,7 +159,7 @@ int DownloadObject(char* url, char* fileName)
     const GSErrCode copied = IO::fileSystem.Copy(source, target);
     if (copied != NoError) {
         // The download stays in the temporary folder.
-        ReportAlert(LocString(32530, CopyFailureItem(copied)).c_str());
+        ReportAlert(LocString(Messages::List, CopyFailureItem(copied)).c_str());
         return -2;
     }
     IO::fileSystem.Delete(source, 0, IO::FileSystem::OnAccessDeniedIgnore);
@@ -175,7 +171,7 @@ int DownloadObject(char* url, char* fileName)
     if (!RegisterLibraryFile(target, fileName)) {
         // Left in place it would stand in the way of a good download of the same name.
         IO::fileSystem.Delete(target, 0, IO::FileSystem::OnAccessDeniedIgnore);
-        ReportAlert((LocString(DownloadTextsId, DownloadNotLoadable) + fileName).c_str());
+        ReportAlert((LocString(DownloadTexts::List, DownloadTexts::NotLoadable) + fileName).c_str());
         return -1;
     }
     return 0;

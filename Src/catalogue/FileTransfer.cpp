@@ -1,8 +1,7 @@
 #include "FileTransfer.hpp"
 
+#include "CurlHandles.hpp"
 #include "ServiceRequest.hpp"
-
-#include <curl/curl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,8 +9,9 @@
 
 namespace {
 
-GetResult Perform(CURL* curl, const char* url, TransferKind kind)
+GetResult Perform(const Curl::Easy& easy, const char* url, TransferKind kind)
 {
+    CURL* curl = easy.get();
     GetResult result;
     result.started = true;
     curl_easy_setopt(curl, CURLOPT_URL, url != nullptr ? url : "");
@@ -25,7 +25,6 @@ GetResult Perform(CURL* curl, const char* url, TransferKind kind)
     curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type);
     if (type != nullptr)
         result.contentType = type;
-    curl_easy_cleanup(curl);
     return result;
 }
 
@@ -38,13 +37,13 @@ bool IsWebPageType(const char* contentType)
 
 GetResult GetToMemory(const char* url, std::string& body, TransferKind kind)
 {
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr)
+    const Curl::Easy curl = Curl::NewEasy();
+    if (!curl)
         return {};
     string buffer;
     init_string(&buffer);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writefunc);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &buffer);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writefunc);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &buffer);
     const GetResult result = Perform(curl, url, kind);
     body.assign(buffer.ptr != nullptr ? buffer.ptr : "", buffer.len);
     return result;
@@ -52,20 +51,19 @@ GetResult GetToMemory(const char* url, std::string& body, TransferKind kind)
 
 GetResult GetToFile(const char* url, const char* path, TransferKind kind)
 {
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr)
+    const Curl::Easy curl = Curl::NewEasy();
+    if (!curl)
         return {};
     FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
         // Nowhere to write: the transfer is not made and counts as failed.
-        curl_easy_cleanup(curl);
         GetResult result;
         result.started = true;
         result.curlCode = CURLE_WRITE_ERROR;
         return result;
     }
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writefuncfile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writefuncfile);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, file);
     GetResult result = Perform(curl, url, kind);
     // Bytes that never reached the disk make the file incomplete.
     if (std::fclose(file) != 0 && result.curlCode == CURLE_OK)

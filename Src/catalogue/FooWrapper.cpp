@@ -3,6 +3,7 @@
 #include "Cocoa.hpp"
 #include "Endpoints.hpp"
 #include "Foundation.hpp"
+#include "HostVersion.hpp"
 #include "windowcontroller.hpp"
 
 #include <functional>
@@ -11,7 +12,7 @@ namespace {
 
 constexpr int Opened = 42;
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 // The latest embedded window's controller.
 std::shared_ptr<windowcontroller> myWinController;
 #endif
@@ -51,7 +52,7 @@ int RunModalWindow(const std::string& url, bool hidden, const std::function<void
     return Opened;
 }
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 int OpenEmbedded(NSWindow* window, const std::function<void(windowcontroller&)>& setters)
 {
     myWinController = windowcontroller::WithWindow(window);
@@ -67,7 +68,7 @@ FooWrapper::FooWrapper() : placeholder_(std::make_unique<char>()) {}
 
 FooWrapper::~FooWrapper() = default;
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 int FooWrapper::bar(NSWindow* window)
 {
     const std::string url = SiteHome();

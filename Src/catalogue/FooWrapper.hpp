@@ -5,6 +5,8 @@
 // closes. The host 18 build has only the modal forms.
 #pragma once
 
+#include "HostVersion.hpp"
+
 #include <memory>
 
 class NSWindow;
@@ -16,7 +18,7 @@ public:
     FooWrapper(const FooWrapper&) = delete;
     FooWrapper& operator=(const FooWrapper&) = delete;
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     int bar(NSWindow* window);
     int bar(NSWindow* window, const char* url);
     int bar(NSWindow* window, const char* url, int libPartIndex);

@@ -1,7 +1,9 @@
 // The page's calls into native code and the answers that go back as script.
-#include "BridgeFunctions.hpp"
+#include "DownloadManager.hpp"
 #include "Endpoints.hpp"
 #include "Foundation.hpp"
+#include "HostVersion.hpp"
+#include "ScriptCalls.hpp"
 #include "ScriptText.hpp"
 #include "windowcontroller.hpp"
 
@@ -70,7 +72,7 @@ int CloudId(const Platform::ScriptValue& value)
 
 void windowcontroller::Answer(const std::string& script)
 {
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     if (myWebView)
         myWebView->evaluateJavaScript(script, nullptr);
 #else
@@ -94,7 +96,7 @@ void windowcontroller::AnswerCallback(const char* function, int cloudId, long re
     Answer(script);
 }
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 void windowcontroller::userContentController(WKUserContentController&, const WKScriptMessage& message)
 {
     const NSDictionary& body = message.body;
@@ -158,11 +160,11 @@ void windowcontroller::getDownloadInfo(const Platform::ScriptValue& url, const P
 int windowcontroller::downloadProgress()
 {
     for (;;) {
-        const long percent = DownloadProgress();
+        const long percent = DownloadManager::getInstance().Continue();
         // A transfer that ends without completing ends the loop as well.
         if (percent < 0)
             break;
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
         char script[32];
         std::snprintf(script, sizeof script, "setProgress(%u)", static_cast<unsigned>(percent));
         Answer(script);
@@ -186,45 +188,45 @@ int windowcontroller::downloadProgress()
 int windowcontroller::addKdpc(int cloudId)
 {
     NSLog("JavaScript: %d", cloudId);
-    return static_cast<int>(AddKDPC(cloudId, p_libPartIndex));
+    return static_cast<int>(RegisteredScriptCalls().addKDPC(cloudId, p_libPartIndex));
 }
 
 int windowcontroller::linkKdpc(int cloudId)
 {
     NSLog("JavaScript: %d", cloudId);
-    return static_cast<int>(LinkKDPC(cloudId, p_libPartIndex));
+    return static_cast<int>(RegisteredScriptCalls().linkKDPC(cloudId, p_libPartIndex));
 }
 
 int windowcontroller::unlinkKdpc(int cloudId)
 {
     NSLog("JavaScript: %d", cloudId);
-    return static_cast<int>(UnlinkKDPC(cloudId, p_libPartIndex));
+    return static_cast<int>(RegisteredScriptCalls().unlinkKDPC(cloudId, p_libPartIndex));
 }
 
 std::unique_ptr<char[]> windowcontroller::getUpdateInfo()
 {
-    return GetUpdateInfo();
+    return RegisteredScriptCalls().getUpdateInfo();
 }
 
 std::unique_ptr<char[]> windowcontroller::getUpdateResultInfo()
 {
-    return GetUpdateResultInfo();
+    return RegisteredScriptCalls().getUpdateResultInfo();
 }
 
 std::unique_ptr<char[]> windowcontroller::getKDPCUpdateInfo()
 {
-    return GetKDPCUpdateInfo();
+    return RegisteredScriptCalls().getKDPCUpdateInfo();
 }
 
 std::unique_ptr<char[]> windowcontroller::getKDPCUpdateResultInfo()
 {
-    return GetKDPCUpdateResultInfo();
+    return RegisteredScriptCalls().getKDPCUpdateResultInfo();
 }
 
 int windowcontroller::updateProducts(const NSString& items)
 {
     std::string text = items;
-    UpdateProducts(text.data());
+    RegisteredScriptCalls().updateProducts(text.data());
     close();
     return Done;
 }
@@ -232,7 +234,7 @@ int windowcontroller::updateProducts(const NSString& items)
 int windowcontroller::updateKDPC(const NSString& items)
 {
     std::string text = items;
-    UpdateKDPC(text.data());
+    RegisteredScriptCalls().updateKDPC(text.data());
     close();
     return Done;
 }
@@ -282,7 +284,7 @@ std::optional<Platform::ScriptValue> windowcontroller::InvokeSelector(const std:
     return std::nullopt;
 }
 
-#if KORDELA_HOST_VERSION == 18
+#if !KORDELA_MODERN_WEB_VIEW
 namespace {
 
 // True when `url` shows the catalogue page `path` itself (also as the auto-logon address's
@@ -310,12 +312,30 @@ void windowcontroller::HandDataToPage()
     if (ShowsPage(myUrl, "/CadApplication/ProgressDialog"))
         downloadProgress();
     if (ShowsPage(myUrl, "/CadApplication/ProductUpdate"))
-        post(GetUpdateInfo());
+        post(RegisteredScriptCalls().getUpdateInfo());
     if (ShowsPage(myUrl, "/CadApplication/ProductUpdateResult"))
-        post(GetUpdateResultInfo());
+        post(RegisteredScriptCalls().getUpdateResultInfo());
     if (ShowsPage(myUrl, "/CadApplication/KdpcUpdate"))
-        post(GetKDPCUpdateInfo());
+        post(RegisteredScriptCalls().getKDPCUpdateInfo());
     if (ShowsPage(myUrl, "/CadApplication/KDPCUpdateResult"))
-        post(GetKDPCUpdateResultInfo());
+        post(RegisteredScriptCalls().getKDPCUpdateResultInfo());
 }
 #endif
+
+namespace {
+ScriptCalls& Registered()
+{
+    static ScriptCalls calls;
+    return calls;
+}
+}  // namespace
+
+void RegisterScriptCalls(ScriptCalls calls)
+{
+    Registered() = std::move(calls);
+}
+
+const ScriptCalls& RegisteredScriptCalls()
+{
+    return Registered();
+}

@@ -1,10 +1,12 @@
 #include "ServiceRequest.hpp"
 
 #include "CoreFoundation.hpp"
+#include "CurlHandles.hpp"
 #include "DG.hpp"
 #include "Folders.hpp"
 #include "HostServices.hpp"
 #include "IO.hpp"
+#include "Messages.hpp"
 
 #include <cstdint>
 #include <cstring>
@@ -158,7 +160,7 @@ std::string NewAnswerFilePath()
 {
     char folder[TempPathSize] = {};
     if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
-        ReportAlert(LocString(32530, 1).c_str());
+        ReportAlert(LocString(Messages::List, Messages::TempPathTooLong).c_str());
     std::string path = folder;
     CFUUIDRef uuid = CFUUIDCreate(kCFAllocatorDefault);
     CFStringRef text = CFUUIDCreateString(kCFAllocatorDefault, uuid);
@@ -172,32 +174,31 @@ std::string NewAnswerFilePath()
 PostResult PostServiceRequest(Endpoints::Scheme scheme, const char* path, const std::string& request)
 {
     PostResult result;
-    curl_httppost* form = nullptr;
+    curl_httppost* first = nullptr;
     curl_httppost* last = nullptr;
-    curl_formadd(&form, &last, CURLFORM_COPYNAME, "value", CURLFORM_COPYCONTENTS, request.c_str(),
+    curl_formadd(&first, &last, CURLFORM_COPYNAME, "value", CURLFORM_COPYCONTENTS, request.c_str(),
                  CURLFORM_CONTENTSLENGTH, static_cast<long>(request.size()), CURLFORM_END);
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr) {
-        curl_formfree(form);
+    const Curl::Form form(first);
+    const Curl::Easy easy = Curl::NewEasy();
+    if (!easy)
         return result;
-    }
+    CURL* curl = easy.get();
     result.started = true;
     result.answerFile = NewAnswerFilePath();
     FILE* file = std::fopen(result.answerFile.c_str(), "wb");
     if (file != nullptr) {
         const std::string url = Endpoints::Address(scheme, Endpoints::ApiHost, path);
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(curl, CURLOPT_HTTPPOST, form);
+        curl_easy_setopt(curl, CURLOPT_HTTPPOST, form.get());
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writefuncfile);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
         ApplyTransferLimits(curl, TransferKind::Request);
         result.curlCode = curl_easy_perform(curl);
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
         std::fclose(file);
     }
     // Without a file nothing could be kept: the caller then finds no answer to read.
-    curl_easy_cleanup(curl);
-    curl_formfree(form);
     return result;
 }
 

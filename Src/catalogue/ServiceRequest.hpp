@@ -62,6 +62,7 @@ struct PostResult {
     bool started = false;    // false when libcurl could not start: nothing was sent
     std::string answerFile;  // where the answer body went (possibly empty or partial)
     int curlCode = -1;       // libcurl's result of the transfer
+    long status = 0;         // HTTP status of the last answer (0 when none came)
 };
 
 // Posts `request` as the form field "value" to `path` on the service API host.

@@ -3,6 +3,7 @@
 #include "ACAPI.hpp"
 #include "Endpoints.hpp"
 #include "Foundation.hpp"
+#include "HostVersion.hpp"
 #include "RS.hpp"
 
 namespace {
@@ -16,7 +17,7 @@ std::string OwnBundleFolder()
 
 }  // namespace
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 void WebPolicyDecisionListener::decidePolicyForNavigationAction(WebView&, const NSURLRequest&, WebFrame*,
                                                                  WebPolicyDecision& listener)
 {
@@ -33,7 +34,7 @@ void WebPolicyDecisionListener::decidePolicyForNewWindowAction(WebView&, const N
 std::shared_ptr<windowcontroller> windowcontroller::WithWindowNibName(const NSString& nibName)
 {
     auto controller = std::make_shared<windowcontroller>();
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     // Initialising from an interface file goes through the window initialiser without a
     // window: the web view it makes stays in no window, the legacy one shows the page.
     controller->initWithWindow(nullptr);
@@ -52,7 +53,7 @@ bool windowcontroller::init()
     return true;
 }
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 std::shared_ptr<windowcontroller> windowcontroller::WithWindow(NSWindow* window)
 {
     auto controller = std::make_shared<windowcontroller>();
@@ -101,7 +102,7 @@ void windowcontroller::reloadTheStupidRequest()
 
 void windowcontroller::awakeFromNib()
 {
-#if KORDELA_HOST_VERSION < 21
+#if KORDELA_FRAME_LOAD_DELEGATE
     if (theWebView != nullptr)
         theWebView->setFrameLoadDelegate(this);
 #endif
@@ -109,11 +110,11 @@ void windowcontroller::awakeFromNib()
 
 std::shared_ptr<NSObject> windowcontroller::nibObject(const NSString& className)
 {
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     if (className == "WebPolicyDecisionListener")
         return std::make_shared<WebPolicyDecisionListener>();
 #endif
-#if KORDELA_HOST_VERSION == 18 || KORDELA_HOST_VERSION >= 20
+#if KORDELA_WINDOW_VIEW
     if (className == "windowview")
         return std::make_shared<windowview>(NSZeroRect);
 #endif
@@ -171,7 +172,7 @@ void windowcontroller::webViewDidFinishLoadForFrame(WebView&, WebFrame&)
         }
         close();
     }
-#if KORDELA_HOST_VERSION == 18
+#if !KORDELA_MODERN_WEB_VIEW
     HandDataToPage();
 #endif
 }

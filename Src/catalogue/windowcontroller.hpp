@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Cocoa.hpp"
+#include "HostVersion.hpp"
 
 #include <memory>
 #include <optional>
@@ -15,7 +16,7 @@ public:
     explicit windowview(NSRect frame) : NSView(frame) {}
 };
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 // The legacy web view's policy delegate: the page may navigate, but never opens new windows.
 class WebPolicyDecisionListener : public NSObject, public WebPolicyDelegate {
 public:
@@ -26,7 +27,7 @@ public:
 #endif
 
 class windowcontroller final : public NSWindowController,
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
                                public WKScriptMessageHandler,
 #endif
                                public WebFrameLoadDelegate,
@@ -35,7 +36,7 @@ class windowcontroller final : public NSWindowController,
 public:
     // A controller shown in the add-on's own modal window from the interface file.
     static std::shared_ptr<windowcontroller> WithWindowNibName(const NSString& nibName);
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     // A controller that puts a web view into an existing window (a host dialog's).
     static std::shared_ptr<windowcontroller> WithWindow(NSWindow* window);
 #endif
@@ -44,7 +45,7 @@ public:
     ~windowcontroller() override = default;
 
     bool init();
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     bool initWithWindow(NSWindow* window);
 #endif
 
@@ -54,7 +55,7 @@ public:
     void setUrlPointer(char* pointer) { p_fileUrl = pointer; }
     void setFileNamePointer(char* pointer) { p_fileName = pointer; }
     void setLibPartIndex(int index) { p_libPartIndex = index; }
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     void loadTheStupidRequest(const NSString& url);
     void reloadTheStupidRequest();
 #endif
@@ -63,7 +64,7 @@ public:
     void webViewDidFinishLoadForFrame(WebView& sender, WebFrame& frame) override;
     void webViewWindowScriptObjectAvailable(WebView& sender, WebScriptObject& windowScriptObject) override;
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     // The "interOp" message handler.
     void userContentController(WKUserContentController& controller, const WKScriptMessage& message) override;
 #endif
@@ -98,7 +99,7 @@ public:
 
     bool AutoClose() const { return autoClose; }
     WebView* LegacyWebView() const { return theWebView; }
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     WKWebView* ModernWebView() const { return myWebView.get(); }
 #endif
 
@@ -112,12 +113,12 @@ private:
     void Answer(const std::string& script);
     void AnswerText(std::unique_ptr<char[]> text);
     void AnswerCallback(const char* function, int cloudId, long result);
-#if KORDELA_HOST_VERSION == 18
+#if !KORDELA_MODERN_WEB_VIEW
     void HandDataToPage();
 #endif
 
     WebView* theWebView = nullptr;  // outlet of the interface file; the window keeps the view
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
     std::shared_ptr<WKWebView> myWebView;
 #endif
     NSString myUrl;

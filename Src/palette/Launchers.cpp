@@ -13,8 +13,9 @@
 #include "Endpoints.hpp"
 #include "FooWrapper.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 #include "LibPart.hpp"
-#include "PaletteMessages.hpp"
+#include "Messages.hpp"
 #include "UrlToGuidHandler.hpp"
 
 #include <algorithm>
@@ -25,7 +26,7 @@
 
 namespace {
 
-using namespace PaletteMessages;
+using namespace Messages;
 
 constexpr size_t ParameterTextSize = 256;
 constexpr const char* BrowserInitError = "Error initializing the browser component.";
@@ -233,7 +234,7 @@ int MainObserver::LaunchSiteWithNewsHandler()
 int MainObserver::LaunchSiteForIFC()
 {
     // Hosts before 21 reach the IFC pages over plain http.
-    const Endpoints::Scheme scheme = KORDELA_HOST_VERSION >= 21 ? Endpoints::Scheme::Https : Endpoints::Scheme::Http;
+    const Endpoints::Scheme scheme = Endpoints::LegacyHttpScheme;
     const std::string page = Endpoints::Address(scheme, Endpoints::SiteHost, "/ifc/ifc-landing-page.html");
     const auto address = UrlGenerator(page.c_str());
     if (!address) {

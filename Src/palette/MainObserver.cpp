@@ -4,9 +4,11 @@
 #include "Endpoints.hpp"
 #include "Foundation.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 #include "MainPalette.hpp"
 #include "PaletteLayout.hpp"
-#include "PaletteMessages.hpp"
+#include "Messages.hpp"
+#include "SettingsDialog.hpp"
 #include "SettingsManager.hpp"
 #include "KDPCUpdateManager.hpp"
 #include "UpdateManager.hpp"
@@ -35,7 +37,7 @@ void SetStartupProgress(long value, bool redraw)
 
 void OpenStartupProgress()
 {
-#if KORDELA_HOST_VERSION >= 18
+#if KORDELA_PASSES_RESOURCE_MODULE
     const GSResModule module = ACAPI_GetOwnResModule();
     DGModelessInit(module, StartupProgressDialogId, module, DialogHandler, 0, 1);
 #else
@@ -105,9 +107,9 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
     const GSErrCode selfUpdate = CheckForSelfUpdate(AddOnVersion);
     if (selfUpdate == ErrCode::NotFound) {
         DGModelessClose(StartupProgressDialogId);
-        DGAlert(-1, GS::UniString(LocString(PaletteMessages::List, PaletteMessages::VersionCheckTitle)),
+        DGAlert(-1, GS::UniString(LocString(Messages::List, Messages::VersionCheckTitle)),
                 GS::UniString("Version check failed, internet is not accessible!"), GS::UniString(),
-                GS::UniString(LocString(PaletteMessages::List, PaletteMessages::AlertButton)), GS::UniString(), GS::UniString());
+                GS::UniString(LocString(Messages::List, Messages::AlertButton)), GS::UniString(), GS::UniString());
         return;
     }
     if (selfUpdate == ErrCode::Cancel) {

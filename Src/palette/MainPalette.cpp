@@ -1,6 +1,7 @@
 #include "MainPalette.hpp"
 
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 
 const GS::Guid paletteGuid("{A29B9774-AD73-4BFD-A120-0D0C30E46051}");
 
@@ -10,7 +11,7 @@ constexpr short UpdateCounterIcon = 32540;
 
 DG::Icon OwnIcon(short iconId)
 {
-#if KORDELA_HOST_VERSION >= 18
+#if KORDELA_PASSES_RESOURCE_MODULE
     return DG::Icon(ACAPI_GetOwnResModule(), iconId);
 #else
     OwnResModuleScope scope;
@@ -32,7 +33,7 @@ void CustomIconButton::ItemToolTipRequested(const DG::ItemHelpEvent&, DG::ToolTi
         *text = toolTip;
 }
 
-#if KORDELA_HOST_VERSION >= 18
+#if KORDELA_PASSES_RESOURCE_MODULE
 MainPalette::MainPalette(long long resModule, short resId, long long iconResModule)
     : DG::Palette(resModule, resId, iconResModule, paletteGuid),
 #else

@@ -4,6 +4,7 @@
 
 #include "DG.hpp"
 #include "GS.hpp"
+#include "HostVersion.hpp"
 
 #include <array>
 #include <memory>
@@ -28,7 +29,7 @@ constexpr int ManufacturerButtonCount = 10;
 
 class MainPalette : public DG::Palette, public GS::DisposableObject {
 public:
-#if KORDELA_HOST_VERSION >= 18
+#if KORDELA_PASSES_RESOURCE_MODULE
     MainPalette(long long resModule, short resId, long long iconResModule);
 #else
     explicit MainPalette(short resId);

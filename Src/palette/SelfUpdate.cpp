@@ -9,8 +9,9 @@
 #include "Folders.hpp"
 #include "FooWrapper.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 #include "IO.hpp"
-#include "PaletteMessages.hpp"
+#include "Messages.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +19,7 @@
 
 namespace {
 
-using namespace PaletteMessages;
+using namespace Messages;
 
 constexpr const char* MountedItem = "/Volumes/Kordela/Kordela";
 constexpr const char* InstallerFailed =
@@ -32,7 +33,7 @@ GS::UniString Loc(short index)
 
 std::string VersionFileAddress()
 {
-    const std::string path = "/kordela_data/documents/Apps/versionMac" + std::to_string(KORDELA_HOST_VERSION) + ".txt";
+    const std::string path = "/kordela_data/documents/Apps/versionMac" + std::to_string(HostVersion) + ".txt";
     return Endpoints::Address(Endpoints::Scheme::Https, Endpoints::InfoHost, path.c_str());
 }
 
@@ -62,7 +63,7 @@ GSErrCode MainObserver::CheckForSelfUpdate(const char* currentVersion)
     if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
         ReportAlert(LocString(List, TempPathTooLong).c_str());
     char installer[TempPathSize + 64] = {};
-    std::snprintf(installer, sizeof installer, "%s/Kordela-ArchiCAD%d.dmg", folder, KORDELA_HOST_VERSION);
+    std::snprintf(installer, sizeof installer, "%s/Kordela-ArchiCAD%d.dmg", folder, HostVersion);
 
     const std::string image =
         Endpoints::Address(Endpoints::Scheme::Https, Endpoints::InfoHost, "/kordela_data/documents/Apps/Kordela.dmg");

@@ -85,24 +85,24 @@ int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
 {
     if (std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex)); part == nullptr) {
         ReportAlert("The library part could not be found!");
-        return -1;
+        return KDPCResult::PartNotFound;
     }
     Cloud::ParamList list;
     if (!list.Read(libPartIndex)) {
         ReportModificationError();
-        return -3;
+        return KDPCResult::ModificationFailed;
     }
     const int32_t handleAt = list.Find("KDPC_HNDL");
     const int32_t separatorAt = handleAt < 0 ? list.Find("KD_Separator2") : -1;
     if (handleAt < 0 && separatorAt < 0) {
         ReportAlert("Please update the object before applying KDPC.");
-        return -2;
+        return KDPCResult::NotCloudReady;
     }
     if (handleAt >= 0) {
         Cloud::CellTable table(list[handleAt]);
         if (HoldsCloud(table, cloudId)) {
             ReportAlert("The property cloud is already attached to the object.");
-            return -4;
+            return KDPCResult::AttachmentConflict;
         }
     }
     // The cloud is fetched before anything is written, so that a cloud the service cannot
@@ -110,7 +110,7 @@ int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
     KDPCInfo info;
     if (RetrieveObjectRelatedInformation(libPartIndex, cloudId, &info) != 0 || info.params.IsEmpty()) {
         ReportAlert("No dynamic parameters found");
-        return -1;
+        return KDPCResult::PartNotFound;
     }
 
     const std::vector<double> newRow {static_cast<double>(cloudId), 1.0, -1.0};
@@ -119,7 +119,7 @@ int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
         const int32_t pos = separatorAt + 1;
         if (!list.Insert(pos, 3)) {
             ReportModificationError();
-            return -3;
+            return KDPCResult::ModificationFailed;
         }
         GSHandle cells = NewCells(newRow);
         AddParameterArray(&list[pos], static_cast<short>(pos), APIParT_Integer, APIParFlg_Hidden, "KDPC_HNDL",
@@ -143,7 +143,7 @@ int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
     }
     if (list.WriteBack(libPartIndex) != Cloud::ParamList::WriteResult::Done) {
         ReportModificationError();
-        return -3;
+        return KDPCResult::ModificationFailed;
     }
     if (handleAt >= 0) {
         const API_AddParType& grown = list[grownAt];
@@ -167,21 +167,21 @@ int KDPCManager::SetLinked(int libPartIndex, int cloudId, double target)
     std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex));
     if (part == nullptr) {
         ReportAlert("The library part could not be found!");
-        return -1;
+        return KDPCResult::PartNotFound;
     }
     if (part->GetParam("KDPC_HNDL") == nullptr) {
         ReportAlert("The chosen property cloud is not attached to the selected object.");
-        return -1;
+        return KDPCResult::PartNotFound;
     }
     Cloud::ParamList list;
     if (!list.Read(libPartIndex)) {
         ReportModificationError();
-        return -2;
+        return KDPCResult::NotCloudReady;
     }
     const int32_t at = list.Find("KDPC_HNDL");
     if (at < 0) {
         ReportAlert("The property cloud is not attached to the object.");
-        return -4;
+        return KDPCResult::AttachmentConflict;
     }
     Cloud::CellTable table(list[at]);
     // A row needs a flag cell: the rows are read with the array's own width.
@@ -192,21 +192,21 @@ int KDPCManager::SetLinked(int libPartIndex, int cloudId, double target)
         if (table.Cell(r, 1) == target) {
             ReportAlert(target == 1.0 ? "The property cloud is already linked to this object."
                                       : "The property cloud is already unlinked.");
-            return -3;
+            return KDPCResult::ModificationFailed;
         }
         table.Cell(r, 1) = target;
         found = true;
     }
     if (!found) {
         ReportAlert("The property cloud is not attached to the object.");
-        return -4;
+        return KDPCResult::AttachmentConflict;
     }
     switch (list.WriteBack(libPartIndex)) {
-    case Cloud::ParamList::WriteResult::Done: return 0;
-    case Cloud::ParamList::WriteResult::BuildFailed: ReportModificationError(); return -3;
-    case Cloud::ParamList::WriteResult::StoreFailed: ReportModificationError(); return -4;
+    case Cloud::ParamList::WriteResult::Done: return KDPCResult::Done;
+    case Cloud::ParamList::WriteResult::BuildFailed: ReportModificationError(); return KDPCResult::ModificationFailed;
+    case Cloud::ParamList::WriteResult::StoreFailed: ReportModificationError(); return KDPCResult::AttachmentConflict;
     }
-    return -4;
+    return KDPCResult::AttachmentConflict;
 }
 
 int KDPCManager::UpdateKDPCParams(int libPartIndex, int cloudId, bool refreshInstances)
@@ -214,7 +214,7 @@ int KDPCManager::UpdateKDPCParams(int libPartIndex, int cloudId, bool refreshIns
     KDPCInfo info;
     if (RetrieveObjectRelatedInformation(libPartIndex, cloudId, &info) != 0 || info.params.IsEmpty()) {
         ReportAlert("No dynamic parameters found");
-        return -1;
+        return KDPCResult::PartNotFound;
     }
     return RefreshWith(libPartIndex, cloudId, info, refreshInstances);
 }
@@ -227,14 +227,14 @@ int KDPCManager::RefreshWith(int libPartIndex, int cloudId, const KDPCInfo& info
     Cloud::ParamList list;
     if (!list.Read(libPartIndex)) {
         ReportModificationError();
-        return -3;
+        return KDPCResult::ModificationFailed;
     }
     if (const int result = WriteCloudEdition(list.Handle(), list.Count(), cloudId, -1); result != 0)
         return result;
     UpdateKDPCMemo(list.Handle(), list.CountRef(), prefix.c_str(), info, missing);
     if (list.WriteBack(libPartIndex) != Cloud::ParamList::WriteResult::Done) {
         ReportModificationError();
-        return -3;
+        return KDPCResult::ModificationFailed;
     }
     if (refreshInstances) {
         // The host refuses element changes outside an undo step, so the refresh is one.
@@ -246,7 +246,7 @@ int KDPCManager::RefreshWith(int libPartIndex, int cloudId, const KDPCInfo& info
             return NoError;
         });
     }
-    return 0;
+    return KDPCResult::Done;
 }
 
 int KDPCManager::WriteCloudEdition(API_AddParType** params, int32_t count, int cloudId, double edition)
@@ -264,16 +264,16 @@ int KDPCManager::WriteCloudEdition(API_AddParType** params, int32_t count, int c
                 row = r;
         if (row < 0) {
             ReportAlert("The KDPC identifier could not be found.");
-            return -6;
+            return KDPCResult::NoCloudRow;
         }
         if (table.Has(row, 2))
             table.Cell(row, 2) = edition;
     }
     if (!sawHandle) {
         ReportAlert("KDPC_HNDL parameter could not be found.");
-        return -5;
+        return KDPCResult::NoHandleList;
     }
-    return 0;
+    return KDPCResult::Done;
 }
 
 int KDPCManager::UpdateKDPCParams(int libPartIndex)
@@ -281,7 +281,7 @@ int KDPCManager::UpdateKDPCParams(int libPartIndex)
     Cloud::ParamList list;
     if (!list.Read(libPartIndex)) {
         ReportModificationError();
-        return -3;
+        return KDPCResult::ModificationFailed;
     }
     std::vector<int> linked;
     for (int32_t i = 0; i < list.Count(); ++i) {
@@ -294,5 +294,5 @@ int KDPCManager::UpdateKDPCParams(int libPartIndex)
     }
     for (int cloudId : linked)
         UpdateKDPCParams(libPartIndex, cloudId, true);
-    return 0;
+    return KDPCResult::Done;
 }

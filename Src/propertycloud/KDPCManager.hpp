@@ -11,6 +11,27 @@
 
 class XmlAnswer;
 
+// What the cloud calls answer; the pages read these values, so they stay as they are. Each
+// value serves more than one failure, as the calls below say.
+namespace KDPCResult {
+constexpr int Done = 0;
+// No such part, no cloud data for it, or (link, unlink) the cloud is not on the part.
+constexpr int PartNotFound = -1;
+// The part carries no product GUID or no place for clouds, or (link, unlink) its parameters
+// cannot be read.
+constexpr int NotCloudReady = -2;
+// The parameters could not be read, built or changed, or the temporary path is too long, or
+// (link, unlink) the cloud is already in the state asked for.
+constexpr int ModificationFailed = -3;
+// The cloud is attached already (add) or not attached (link, unlink), or the part could not
+// be stored.
+constexpr int AttachmentConflict = -4;
+// The list has no "KDPC_HNDL".
+constexpr int NoHandleList = -5;
+// A "KDPC_HNDL" has no row of the cloud.
+constexpr int NoCloudRow = -6;
+}  // namespace KDPCResult
+
 class KDPCManager {
 public:
     // One entry of a cloud; the first entry of a cloud is its title.

@@ -83,7 +83,7 @@ int KDPCManager::CollectKDPCInfoOfLibPart(int libPartIndex, const char*, const K
     std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex));
     if (part == nullptr) {
         ReportAlert("The library part could not be found!");
-        return -1;
+        return KDPCResult::PartNotFound;
     }
     for (size_t k = 0; k < info.params.GetSize(); ++k)
         if (part->GetParam(FieldName(info.params[k].variableName).c_str()) == nullptr)

@@ -5,6 +5,7 @@
 #include "APIKey.hpp"
 #include "Folders.hpp"
 #include "HostServices.hpp"
+#include "Messages.hpp"
 #include "ServiceRequest.hpp"
 #include "UrlToGuidHandler.hpp"
 #include "XmlAnswer.hpp"
@@ -94,19 +95,19 @@ int KDPCManager::RetrieveObjectRelatedInformation(int libPartIndex, int cloudId,
     std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex));
     if (part == nullptr) {
         ReportAlert("The library part could not be found!");
-        return -1;
+        return KDPCResult::PartNotFound;
     }
     const std::string guid = ProductGuidOf(*part);
     if (guid.empty()) {
         ReportAlert("The selected object is not a KDPC valid object.");
-        return -2;
+        return KDPCResult::NotCloudReady;
     }
     switch (AskForCloud(key.get(), guid, cloudId, info, nullptr)) {
-    case CloudQuery::PathTooLong: return -3;
+    case CloudQuery::PathTooLong: return KDPCResult::ModificationFailed;
     case CloudQuery::NotSent:
-    case CloudQuery::Sent: return 0;
+    case CloudQuery::Sent: return KDPCResult::Done;
     }
-    return 0;
+    return KDPCResult::Done;
 }
 
 KDPCManager::CloudQuery KDPCManager::AskForCloud(const char* apiKey, const std::string& productGuid, int cloudId,
@@ -115,7 +116,7 @@ KDPCManager::CloudQuery KDPCManager::AskForCloud(const char* apiKey, const std::
     // Without a usable answer file the request would only leave a stray file behind.
     char folder[TempPathSize] = {};
     if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1) {
-        ReportAlert(LocString(32530, 1).c_str());
+        ReportAlert(LocString(Messages::List, Messages::TempPathTooLong).c_str());
         return CloudQuery::PathTooLong;
     }
     const std::string request =

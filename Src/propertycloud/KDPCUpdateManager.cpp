@@ -5,6 +5,7 @@
 #include "Endpoints.hpp"
 #include "Foundation.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 #include "ServiceRequest.hpp"
 #include "UpdatePages.hpp"
 #include "UrlToGuidHandler.hpp"
@@ -18,7 +19,7 @@ constexpr size_t GuidFieldLimit = 49;
 constexpr size_t NumberFieldLimit = 7;
 // Hosts 19 and later take each instance change as an undoable command, earlier ones as a
 // named undoable session.
-constexpr const char* InstanceStepName = KORDELA_HOST_VERSION >= 19 ? "Adding KDPC" : "Updating KDPC";
+constexpr const char* InstanceStepName = HostUndoesByCommand ? "Adding KDPC" : "Updating KDPC";
 
 void AddDistinct(CloudIdsByProduct* table, const GS::UniString& product, int cloudId)
 {

@@ -1,5 +1,7 @@
 // The modal settings dialog 32606: the API key, the download folder and whether downloads
 // go into the project's embedded library. Nothing is stored before a successful OK.
+#include "SettingsDialog.hpp"
+
 #include "APIKey.hpp"
 
 #include "BrowserDialog.hpp"
@@ -7,6 +9,7 @@
 #include "Endpoints.hpp"
 #include "FooWrapper.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 #include "SettingsManager.hpp"
 
 #include <array>
@@ -32,7 +35,7 @@ constexpr const char* InvalidKeyMessage =
 
 // The hosts 19 and 20 builds open the settings pages over plain http.
 constexpr Endpoints::Scheme SettingsPageScheme =
-    KORDELA_HOST_VERSION == 19 || KORDELA_HOST_VERSION == 20 ? Endpoints::Scheme::Http : Endpoints::Scheme::Https;
+    HostOpensSettingsOverHttp ? Endpoints::Scheme::Http : Endpoints::Scheme::Https;
 
 std::string StoredDownloadFolder()
 {
@@ -42,7 +45,7 @@ std::string StoredDownloadFolder()
     return settings.GetStringValue(Setting::DefaultDownloadFolder, fallback.c_str(), true).get();
 }
 
-#if KORDELA_HOST_VERSION != 18
+#if KORDELA_MODERN_WEB_VIEW
 // Browser dialog 32590 for a bare address: the user data points at the address pointer.
 short YosemiteBrowser_Handler(short message, short dialogId, short item, long long userData, long long)
 {
@@ -63,7 +66,7 @@ void OpenSettingsPage(const char* path)
     std::array<char, BrowserResultSize> url {};
     const std::string address = Endpoints::Address(SettingsPageScheme, Endpoints::SiteHost, path);
     std::snprintf(url.data(), url.size(), "%s", address.c_str());
-#if KORDELA_HOST_VERSION == 18
+#if !KORDELA_MODERN_WEB_VIEW
     FooWrapper fr;
     fr.bar(url.data());
 #else
@@ -139,11 +142,16 @@ short Dialog_Handler(short message, short dialogId, short item, long long, long 
 
 void OpenUserSettings()
 {
-#if KORDELA_HOST_VERSION >= 18
+#if KORDELA_PASSES_RESOURCE_MODULE
     const GSResModule module = ACAPI_GetOwnResModule();
     DGModalDialog(module, SettingsDialogId, module, Dialog_Handler, 0);
 #else
     OwnResModuleScope scope;
     DGModalDialog(SettingsDialogId, Dialog_Handler, 0);
 #endif
+}
+
+void RegisterSettingsDialog()
+{
+    RegisterSettingsOpener(OpenUserSettings);
 }

@@ -2,7 +2,7 @@
 
 #include "CH.hpp"
 #include "HostServices.hpp"
-#include "PaletteMessages.hpp"
+#include "Messages.hpp"
 #include "ServiceRequest.hpp"
 #include "XmlAnswer.hpp"
 
@@ -14,7 +14,6 @@ namespace {
 
 constexpr size_t FieldLimit = 1023;
 constexpr size_t ProductGuidLimit = 49;
-constexpr short UnaskedProduct = 8;
 
 std::string Cut(const char* text, size_t limit)
 {
@@ -118,7 +117,7 @@ void ReadUpdateAnswer(XmlAnswer& reader, const GS::Array<GS::UniString>& request
                 if (!productGuid.empty() && !edition.empty() && current) {
                     const GS::UniString guid(productGuid);
                     if (asked.count(guid) == 0)
-                        report(LocString(PaletteMessages::List, UnaskedProduct) + " " + productGuid);
+                        report(LocString(Messages::List, Messages::UnaskedProduct) + " " + productGuid);
                     else if (!table->Add(guid, current))
                         report("The following item was already downloaded: " + productGuid);
                 }

@@ -6,7 +6,8 @@
 #include "CH.hpp"
 #include "Endpoints.hpp"
 #include "HostServices.hpp"
-#include "PaletteMessages.hpp"
+#include "HostVersion.hpp"
+#include "Messages.hpp"
 #include "ParameterRewrite.hpp"
 #include "ParameterText.hpp"
 #include "ServiceRequest.hpp"
@@ -22,14 +23,13 @@
 namespace {
 
 constexpr size_t ProductListSize = 1000000;
-constexpr short UnknownParameterType = 13;
 constexpr size_t GuidFieldLimit = 49;
 constexpr size_t NumberFieldLimit = 7;
 constexpr size_t FlagFieldLimit = 5;
 
 void ReportUnknownType(const std::string& type)
 {
-    ReportUpdateProblem(LocString(PaletteMessages::List, UnknownParameterType) + " " + type);
+    ReportUpdateProblem(LocString(Messages::List, Messages::UnknownParameterType) + " " + type);
 }
 
 // The library part's parameter list, released at the end of the rewrite.
@@ -65,7 +65,7 @@ struct ChangeElementCommand {
 
 void ReportUpdateProblem(const std::string& line)
 {
-#if KORDELA_HOST_VERSION >= 21
+#if KORDELA_REPORTS_UNI_STRINGS
     ACAPI_WriteReport(GS::UniString(line), false);
 #else
     ACAPI_WriteReport(line.c_str(), false);
@@ -276,7 +276,7 @@ int UpdateManager::UpdateInstances(const UpdateDataTable* data, const ElementsBy
             if (count > 0)
                 UpdateInstanceParameters(*params, count, *entries, ReportUnknownType);
             const ChangeElementCommand command {&err, &element, &instance.memo, changedCount};
-#if KORDELA_HOST_VERSION >= 19
+#if KORDELA_UNDOES_BY_COMMAND
             ACAPI_CallUndoableCommand(GS::UniString(""), command);
 #else
             ACAPI_OpenUndoableSession(GS::UniString(""));

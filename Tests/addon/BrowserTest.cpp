@@ -5,6 +5,7 @@
 #include "FooWrapper.hpp"
 #include "HostServices.hpp"
 #include "ScriptText.hpp"
+#include "SettingsDialog.hpp"
 #include "StaticAddOnFixture.hpp"
 
 #include "Cocoa.hpp"

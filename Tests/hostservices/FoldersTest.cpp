@@ -1,5 +1,6 @@
 #include "AddOnHost.hpp"
 #include "Folders.hpp"
+#include "HostVersion.hpp"
 #include "SettingsManager.hpp"
 
 #include <cstring>
@@ -112,4 +113,44 @@ TEST_F(FoldersTest, UnusableDownloadFolderGivesAGeneralErrorAndNoLocation)
     IO::Location* out = reinterpret_cast<IO::Location*>(1);
     EXPECT_EQ(GetLocation(out, false), ErrCode::General);
     EXPECT_EQ(out, nullptr);
+}
+
+// The named differences between host versions, against the table of what each host does.
+TEST(HostProperties, NameTheDifferencesOfEachHostVersion)
+{
+    using namespace HostProperties;
+    struct Row {
+        int version;
+        bool modernWebView, passesModule, undoesByCommand, uniReports, oldFolderNumbers, ownLibraryList,
+            oldCopyCodes, httpLegacyPages, httpSettings, frameLoadDelegate, windowView;
+    } rows[] = {
+        {15, true, false, false, false, true, true, true, true, false, true, false},
+        {16, true, false, false, false, true, true, true, true, false, true, false},
+        {17, true, false, false, false, false, true, true, true, false, true, false},
+        {18, false, true, false, false, false, false, false, true, false, true, true},
+        {19, true, true, true, false, false, false, false, true, true, true, false},
+        {20, true, true, true, false, false, false, false, true, true, true, true},
+        {21, true, true, true, true, false, false, false, false, false, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.version);
+        EXPECT_EQ(HasModernWebView(row.version), row.modernWebView);
+        EXPECT_EQ(PassesResourceModule(row.version), row.passesModule);
+        EXPECT_EQ(UndoesByCommand(row.version), row.undoesByCommand);
+        EXPECT_EQ(ReportsUniStrings(row.version), row.uniReports);
+        EXPECT_EQ(HasOldSpecialFolderNumbers(row.version), row.oldFolderNumbers);
+        EXPECT_EQ(KeepsOwnLibraryList(row.version), row.ownLibraryList);
+        EXPECT_EQ(HasOldCopyErrorCodes(row.version), row.oldCopyCodes);
+        EXPECT_EQ(UsesHttpForLegacyPages(row.version), row.httpLegacyPages);
+        EXPECT_EQ(OpensSettingsOverHttp(row.version), row.httpSettings);
+        EXPECT_EQ(HasFrameLoadDelegate(row.version), row.frameLoadDelegate);
+        EXPECT_EQ(HasWindowView(row.version), row.windowView);
+        if (row.version == HostVersion) {
+            EXPECT_EQ(HostHasModernWebView, row.modernWebView);
+            EXPECT_EQ(HostPassesResourceModule, row.passesModule);
+            EXPECT_EQ(HostUndoesByCommand, row.undoesByCommand);
+            EXPECT_EQ(HostHasOldSpecialFolderNumbers, row.oldFolderNumbers);
+            EXPECT_EQ(HostUsesHttpForLegacyPages, row.httpLegacyPages);
+        }
+    }
 }

@@ -153,6 +153,28 @@ TEST_F(ServiceRequestTest, MisbehavingServiceGivesTheEmptyGuidWithoutCrashing)
     }
 }
 
+// A post tells its transfer code and the last answer's status, as a get does.
+TEST_F(ServiceRequestTest, PostResultCarriesTheTransferCodeAndTheStatus)
+{
+    struct Case {
+        const char* mode;
+        nlohmann::json extra;
+        long status;
+    } cases[] = {{"none", nlohmann::json::object(), 200},
+                 {"http500", nlohmann::json::object(), 500},
+                 {"redirect-chain", {{"count", 2}}, 200}};
+    for (const auto& c : cases) {
+        if (std::string(c.mode) != "none") {
+            ASSERT_TRUE(service.SetFault("/GetProductGuids", c.mode, c.extra)) << c.mode;
+        }
+        const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetProductGuids", GuidRequest(Key, ChairUrl));
+        EXPECT_TRUE(post.started) << c.mode;
+        EXPECT_EQ(post.curlCode, CURLE_OK) << c.mode;
+        EXPECT_EQ(post.status, c.status) << c.mode;
+        DeleteAnswerFile(post.answerFile);
+    }
+}
+
 TEST_F(ServiceRequestTest, RedirectsAreFollowedWithTheFormKept)
 {
     ASSERT_TRUE(service.SetFault("/GetProductGuids", "redirect-chain", {{"count", 3}}));

@@ -2,6 +2,7 @@
 
 #include "CH.hpp"
 #include "HostServices.hpp"
+#include "HostVersion.hpp"
 #include "SettingsManager.hpp"
 
 #include <cstring>
@@ -59,7 +60,7 @@ GSErrCode DownloadFolderLocation(IO::Location*& out)
 
     libraries.Push(API_LibraryInfo {location, GS::UniString(KordelaFolderName), false});
     const GSErrCode handedBack = ACAPI_Environment(APIEnv_SetLibrariesID, &libraries);
-#if KORDELA_HOST_VERSION <= 17
+#if KORDELA_KEEPS_OWN_LIBRARY_LIST
     // These hosts keep the list in a memory handle of their own and can fail to take it back.
     if (handedBack != NoError) {
         delete out;

@@ -4,6 +4,7 @@
 #include "HostServices.hpp"
 #include "KDPCManager.hpp"
 #include "KDPCUpdateManager.hpp"
+#include "ScriptCalls.hpp"
 #include "UpdateManager.hpp"
 
 namespace {
@@ -15,7 +16,7 @@ long GuardedCloudCall(Call call)
         return call();
     } catch (...) {
         ReportAlert(ModificationErrorMessage().c_str());
-        return -3;
+        return KDPCResult::ModificationFailed;
     }
 }
 }  // namespace
@@ -102,4 +103,19 @@ long DownloadCancel()
 {
     DownloadManager::getInstance().Cancel();
     return 0;
+}
+
+void RegisterBridgeDispatch()
+{
+    ScriptCalls calls;
+    calls.addKDPC = AddKDPC;
+    calls.linkKDPC = LinkKDPC;
+    calls.unlinkKDPC = UnlinkKDPC;
+    calls.getUpdateInfo = GetUpdateInfo;
+    calls.getUpdateResultInfo = GetUpdateResultInfo;
+    calls.updateProducts = UpdateProducts;
+    calls.getKDPCUpdateInfo = GetKDPCUpdateInfo;
+    calls.getKDPCUpdateResultInfo = GetKDPCUpdateResultInfo;
+    calls.updateKDPC = UpdateKDPC;
+    RegisterScriptCalls(std::move(calls));
 }

@@ -61,11 +61,26 @@ bool IsValidAPIKey(const char* key)
     return true;
 }
 
+namespace {
+void (*settingsOpener)() = nullptr;
+}  // namespace
+
+void RegisterSettingsOpener(void (*open)())
+{
+    settingsOpener = open;
+}
+
+void OpenRegisteredSettings()
+{
+    if (settingsOpener != nullptr)
+        settingsOpener();
+}
+
 std::unique_ptr<char[]> GetCheckedAPIKey()
 {
     auto key = GetAPIKey();
     if (!IsValidAPIKey(key.get())) {
-        OpenUserSettings();
+        OpenRegisteredSettings();
         key = GetAPIKey();
     }
     return key;

@@ -3,6 +3,8 @@
 // set, replaces the scheme and host of all three, so that a local service can stand in.
 #pragma once
 
+#include "HostVersion.hpp"
+
 #include <string>
 
 namespace Endpoints {
@@ -19,6 +21,6 @@ std::string Address(Scheme scheme, const char* host, const char* pathAndQuery);
 
 // The host 21 build speaks https to every address of the service; older builds use plain
 // http for a few of them.
-constexpr Scheme LegacyHttpScheme = KORDELA_HOST_VERSION >= 21 ? Scheme::Https : Scheme::Http;
+constexpr Scheme LegacyHttpScheme = HostUsesHttpForLegacyPages ? Scheme::Http : Scheme::Https;
 
 }  // namespace Endpoints

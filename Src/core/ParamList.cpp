@@ -1,6 +1,7 @@
 #include "ParamList.hpp"
 
 #include "CH.hpp"
+#include "HostVersion.hpp"
 #include "LibPart.hpp"
 
 #include <climits>
@@ -122,7 +123,7 @@ API_ElemTypeID ElementTypeOf(API_LibTypeID libType)
 
 GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& command)
 {
-#if KORDELA_HOST_VERSION >= 19
+#if KORDELA_UNDOES_BY_COMMAND
     return ACAPI_CallUndoableCommand(GS::UniString(name), command);
 #else
     ACAPI_OpenUndoableSession(GS::UniString(name));

@@ -1,5 +1,5 @@
-// The script bridge's only way into the managers of the downloads, the object update and
-// the property clouds. Texts handed back belong to the caller.
+// The bridge dispatch: what the pages ask of the downloads, the object update and the
+// property clouds, routed to their managers. Texts handed back belong to the caller.
 #pragma once
 
 #include <memory>
@@ -20,3 +20,6 @@ long UpdateKDPC(char* items);
 // the transfer ended without completing (failed, cancelled, or there is none).
 long DownloadProgress();
 long DownloadCancel();
+
+// Hands the calls above to the catalogue's script bridge, which cannot include them.
+void RegisterBridgeDispatch();

@@ -1,12 +1,13 @@
 #include "HostServices.hpp"
 
+#include "HostVersion.hpp"
 #include "RS.hpp"
 
 #include <cstring>
 
 API_SpecFolderID SpecialFolderId(SpecialFolder folder)
 {
-    constexpr bool oldNumbering = KORDELA_HOST_VERSION <= 16;
+    constexpr bool oldNumbering = HostHasOldSpecialFolderNumbers;
     switch (folder) {
     case SpecialFolder::DownloadBase: return oldNumbering ? 5 : 6;
     case SpecialFolder::TemporaryBase: return oldNumbering ? 6 : 7;
@@ -31,7 +32,7 @@ std::string DefaultDownloadFolderPath()
 
 void ReportAlert(const char* text)
 {
-#if KORDELA_HOST_VERSION >= 21
+#if KORDELA_REPORTS_UNI_STRINGS
     ACAPI_WriteReport(GS::UniString(text), true);
 #else
     ACAPI_WriteReport(text, true);
@@ -48,7 +49,7 @@ std::string LocString(short resId, short index)
 
 OwnResModuleScope::OwnResModuleScope()
 {
-#if KORDELA_HOST_VERSION < 18
+#if !KORDELA_PASSES_RESOURCE_MODULE
     previous_ = RSGetCurrentModule();
     RSSetCurrentModule(ACAPI_GetOwnResModule());
 #endif
@@ -56,7 +57,7 @@ OwnResModuleScope::OwnResModuleScope()
 
 OwnResModuleScope::~OwnResModuleScope()
 {
-#if KORDELA_HOST_VERSION < 18
+#if !KORDELA_PASSES_RESOURCE_MODULE
     RSSetCurrentModule(previous_);
 #endif
 }

@@ -1,5 +1,5 @@
-// The user's key to the service: reading it, checking its form, and the settings dialog in
-// which the user enters it.
+// The user's key to the service: reading it, checking its form, and reaching the settings
+// dialog in which the user enters it.
 #pragma once
 
 #include <cstddef>
@@ -19,10 +19,10 @@ std::unique_ptr<char[]> GetAPIKey();
 // True for 36 characters with "-" at positions 9, 14, 19 and 24 and hexadecimal digits elsewhere.
 bool IsValidAPIKey(const char* key);
 
-// Runs the settings dialog modally.
-void OpenUserSettings();
-// The settings dialog's callback.
-short Dialog_Handler(short message, short dialogId, short item, long long userData, long long msgData);
+// The settings dialog lies above the key's users, so it registers how it is opened.
+void RegisterSettingsOpener(void (*open)());
+// Runs the registered settings dialog modally; nothing opens before one is registered.
+void OpenRegisteredSettings();
 
 // The key every service request sends: when the stored one is malformed, the settings dialog
 // opens once and whatever key is stored afterwards is used, checked or not.
