@@ -25,7 +25,12 @@ build() {
     shift 2
     echo "== building $tree"
     cmake --preset "$preset" -B "$ci/$tree" "$@" >/dev/null
-    cmake --build "$ci/$tree" -j "$jobs" | tail -n 1
+    if ! cmake --build "$ci/$tree" -j "$jobs" >"$ci/$tree.build.log" 2>&1; then
+        grep -A 25 '^FAILED:' "$ci/$tree.build.log" | head -n 80
+        echo "building $tree failed (log: $ci/$tree.build.log)"
+        return 1
+    fi
+    tail -n 1 "$ci/$tree.build.log"
 }
 
 # run_tests <tree> [ctest options...]
