@@ -7,6 +7,8 @@
 //   AddOnServiceHarness  the same against a local catalogue service of its own, whose origin
 //                        the add-on uses for the test; a filter over the service's request
 //                        log, which is printed too when the test fails.
+//   AddOnDownloadHarness the linked add-on attached, downloads from the service behind the
+//                        scripted progress page.
 //
 // Pages of the host 18 build talk through the legacy web view's script object instead of
 // posting messages: BridgeCall and the page-window helpers say each thing once for both, so
@@ -17,6 +19,7 @@
 
 #include "DGHost.hpp"
 #include "DevHost/Host.hpp"
+#include "DevHost/Project.hpp"
 #include "DevHost/ScriptedPages.hpp"
 #include "HostVersion.hpp"
 
@@ -28,64 +31,9 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace kordela::test {
-
-// Sets the service origin the add-on uses (KORDELA_SERVICE_ORIGIN) while it lives and puts
-// back what was there before, also nothing.
-class ScopedServiceOrigin {
-public:
-    explicit ScopedServiceOrigin(const std::string& origin);
-    ~ScopedServiceOrigin();
-    ScopedServiceOrigin(const ScopedServiceOrigin&) = delete;
-    ScopedServiceOrigin& operator=(const ScopedServiceOrigin&) = delete;
-
-private:
-    std::optional<std::string> previous_;
-};
-
-// A loopback port nothing listens on: bound and closed again, so a connection is refused.
-int ClosedLoopbackPort();
-// "http://127.0.0.1:PORT" of ClosedLoopbackPort().
-std::string RefusingOrigin();
-
-// A loopback socket that listens but never accepts: connections are made, and nothing answers.
-class SilentListener {
-public:
-    SilentListener();
-    ~SilentListener();
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
-
-    int Port() const { return port_; }
-    std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-private:
-    int socket_ = -1;
-    int port_ = 0;
-};
-
-// One answer on one connection: by default a 200 without a length, whose body ends when the
-// connection closes; `head` gives the status line and headers otherwise.
-class UnannouncedLengthServer {
-public:
-    explicit UnannouncedLengthServer(std::string body,
-                                     std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
-    ~UnannouncedLengthServer();
-    UnannouncedLengthServer(const UnannouncedLengthServer&) = delete;
-    UnannouncedLengthServer& operator=(const UnannouncedLengthServer&) = delete;
-
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-
-private:
-    std::string body_;
-    std::string head_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-};
 
 // Which entries of the service's request log a test means; empty fields match anything.
 struct RequestFilter {
@@ -157,6 +105,8 @@ protected:
     // Pages play their scripts whenever a dialog or a browser window of the add-on waits;
     // beforePage acts first (with the dialog's id, or OwnWindow), problems go to pageProblem.
     void PlayPagesInWindows();
+    // ... and the progress page asks for each transfer step, as downloads need.
+    void PlayProgressPage();
     // Adds a page message to the script of the pages matching `pattern`.
     void AddBridgeCall(const std::string& pattern, const kordela::test::BridgeCall& call);
     // The add-on's answer to `call` since the mark, "(no answer)" when there was none.
@@ -238,4 +188,15 @@ protected:
 
 private:
     std::optional<kordela::test::ScopedServiceOrigin> origin_;
+};
+
+// Downloads from the local service: the linked add-on attached, the progress page played.
+class AddOnDownloadHarness : public AddOnServiceHarness {
+protected:
+    void SetUp() override
+    {
+        AddOnServiceHarness::SetUp();
+        AttachAddOn();
+        PlayProgressPage();
+    }
 };
