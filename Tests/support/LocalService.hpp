@@ -166,4 +166,10 @@ private:
     std::thread thread_;
 };
 
+// API keys the sample catalogue knows, by what the service answers for them.
+namespace ServiceKeys {
+inline constexpr const char* ThreeMails = "3f2504e0-4f89-11d3-9a0c-0305e82c3301";
+inline constexpr const char* ManyMails = "9B1DEB4D-3B7D-4BAD-9BDD-2B0D7B3DCB6D";
+}  // namespace ServiceKeys
+
 }  // namespace kordela::test
