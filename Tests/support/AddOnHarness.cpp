@@ -1,10 +1,5 @@
 #include "AddOnHarness.hpp"
 
-#include "DownloadObject.hpp"
-#include "Folders.hpp"
-#include "Kordela.hpp"
-#include "MainPalette.hpp"
-#include "ServiceRequest.hpp"
 
 #include "DevHost/Project.hpp"
 #include "GSPref.hpp"
@@ -16,9 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-extern "C" GSErrCode GetExportedFuncAddrs(API_AddOnExports* exports);
-extern "C" GSErrCode SetImportedFuncAddrs(const API_HostTable* table, size_t tableSize);
 
 namespace kordela::test {
 
@@ -117,32 +109,15 @@ void AddOnHarness::TearDown()
 {
     if (HasFailure() && host)
         PrintLines("transcript", host->TranscriptLines(), kordela::test::DumpedLines);
-    ResetTransferLimits();
+    if (resetLinkedAddOn_)
+        resetLinkedAddOn_();
     host.reset();
-}
-
-void AddOnHarness::AttachAddOn()
-{
-    ASSERT_EQ(host->Attach(GetExportedFuncAddrs, SetImportedFuncAddrs, KORDELA_HARNESS_RESOURCES_DIR, "add-on"), "");
-}
-
-void AddOnHarness::StartAddOn()
-{
-    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
-    host->Start();
 }
 
 void AddOnHarness::LoadAndStart()
 {
     ASSERT_EQ(host->Load(KORDELA_HARNESS_MODULE_PATH), "");
     host->Start();
-}
-
-void AddOnHarness::OpenPalette()
-{
-    ASSERT_NO_FATAL_FAILURE(StartAddOn());
-    ASSERT_EQ(host->SendMenuCommand(PaletteMenu), "");
-    ASSERT_NE(mainPalette, nullptr);
 }
 
 void AddOnHarness::OpenSampleProject()
@@ -247,14 +222,6 @@ bool AddOnHarness::PaletteVisible()
     return palette && palette->visible;
 }
 
-void AddOnHarness::ShowManufacturers(int n)
-{
-    for (int i = 0; i < n; ++i)
-        mainPalette->customButtons[static_cast<size_t>(i)]->Show();
-    if (n > 0)
-        mainPalette->separator13.Show();
-}
-
 size_t AddOnHarness::ProgrammaticResizes() const
 {
     size_t count = 0;
@@ -263,43 +230,12 @@ size_t AddOnHarness::ProgrammaticResizes() const
     return count;
 }
 
-std::string AddOnHarness::Embedded()
-{
-    GS::Array<API_LibraryInfo> libraries;
-    ACAPI_Environment(APIEnv_GetLibrariesID, &libraries);
-    return libraries[0].location.ToUTF8POSIXPath() + "/KordelaLibrary";
-}
-
-std::string AddOnHarness::TemporaryFolder()
-{
-    char folder[TempPathSize] = {};
-    GetTempPath(TempPathSize, folder);
-    return folder;
-}
-
-std::vector<std::string> AddOnHarness::TemporaryFiles()
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(TemporaryFolder()))
-        names.push_back(entry.path().filename().string());
-    return names;
-}
-
 int32_t AddOnHarness::IndexOf(const std::string& name) const
 {
     for (const auto& part : host->GetProject().Parts())
         if (part.name == name)
             return part.index;
     return 0;
-}
-
-int AddOnHarness::Install(const std::string& url, const std::string& fileName)
-{
-    std::vector<char> urlBuffer(1024, '\0');
-    std::vector<char> nameBuffer(1024, '\0');
-    std::memcpy(urlBuffer.data(), url.data(), std::min<size_t>(url.size(), 1023));
-    std::memcpy(nameBuffer.data(), fileName.data(), std::min<size_t>(fileName.size(), 1023));
-    return DownloadObject(urlBuffer.data(), nameBuffer.data());
 }
 
 std::vector<int> AddOnHarness::Progress() const
@@ -346,9 +282,4 @@ void AddOnServiceHarness::PublishVersion(const std::string& version)
 std::string AddOnServiceHarness::VersionFilePath()
 {
     return "/kordela_data/documents/Apps/versionMac" + std::to_string(KORDELA_HOST_VERSION) + ".txt";
-}
-
-std::string AddOnServiceHarness::InstallerFile()
-{
-    return TemporaryFolder() + "/Kordela-ArchiCAD" + std::to_string(KORDELA_HOST_VERSION) + ".dmg";
 }

@@ -9,6 +9,7 @@
 //                        log, which is printed too when the test fails.
 //   AddOnDownloadHarness the linked add-on attached, downloads from the service behind the
 //                        scripted progress page.
+//   AddOnPaletteHarness  the palette's services: a sample API key stored.
 //
 // Pages of the host 18 build talk through the legacy web view's script object instead of
 // posting messages: BridgeCall and the page-window helpers say each thing once for both, so
@@ -86,7 +87,8 @@ protected:
     static constexpr short OwnWindow = 0;
 
     void SetUp() override;
-    // Prints the transcript when the test failed, and puts back the transfer limits.
+    // Prints the transcript when the test failed, and puts back the linked add-on's
+    // transfer limits.
     void TearDown() override;
 
     // The add-on linked into the test program, handed the host's table (not started).
@@ -138,6 +140,10 @@ protected:
     static void ShowManufacturers(int n);
     // Palette resizes the user did not make.
     size_t ProgrammaticResizes() const;
+    // The open palette's self-update check, as its opening runs it.
+    static GSErrCode ObserverCheck();
+    // How often the user was offered a newer add-on.
+    size_t Offers() const { return CountLines("A newer version of the Kordela add-on is available."); }
 
     // Folders of the add-on in the host's profile.
     std::string Profile() const { return host->ProfileFolder(); }
@@ -159,6 +165,9 @@ protected:
     DevHost::ScriptedPages pages;
     std::string pageProblem;
     std::function<void(short dialogId)> beforePage;
+
+private:
+    std::function<void()> resetLinkedAddOn_;
 };
 
 class AddOnServiceHarness : public AddOnHarness {
@@ -183,6 +192,8 @@ protected:
     static std::string VersionFilePath();
     static std::string InstallerFile();
     static constexpr const char* InstallerPath = "/kordela_data/documents/Apps/Kordela.dmg";
+    // Requests for manufacturers' logos.
+    size_t LogoRequests() const { return RequestCountWhere({.pathPrefix = "/logos/"}); }
 
     kordela::test::LocalService service {kordela::test::LocalService::Options::Quiet()};
 
@@ -198,5 +209,15 @@ protected:
         AddOnServiceHarness::SetUp();
         AttachAddOn();
         PlayProgressPage();
+    }
+};
+
+// The palette against the local service: the sample key with three unread mails stored.
+class AddOnPaletteHarness : public AddOnServiceHarness {
+protected:
+    void SetUp() override
+    {
+        AddOnServiceHarness::SetUp();
+        StoreSetting("APIKey", kordela::test::ServiceKeys::ThreeMails);
     }
 };

@@ -294,11 +294,14 @@ bool LocalService::PublishCloud(int cloudId, int edition, const nlohmann::json& 
     return false;
 }
 
-ScopedServiceOrigin::ScopedServiceOrigin(const std::string& origin)
+ScopedServiceOrigin::ScopedServiceOrigin(const std::optional<std::string>& origin)
 {
     if (const char* value = std::getenv(OriginVariable); value != nullptr)
         previous_ = value;
-    ::setenv(OriginVariable, origin.c_str(), 1);
+    if (origin)
+        ::setenv(OriginVariable, origin->c_str(), 1);
+    else
+        ::unsetenv(OriginVariable);
 }
 
 ScopedServiceOrigin::~ScopedServiceOrigin()

@@ -113,10 +113,11 @@ private:
 };
 
 // Sets the service origin the add-on uses (KORDELA_SERVICE_ORIGIN) while it lives and puts
-// back what was there before, also nothing.
+// back what was there before, also nothing. Without an origin the add-on uses the real
+// addresses.
 class ScopedServiceOrigin {
 public:
-    explicit ScopedServiceOrigin(const std::string& origin);
+    explicit ScopedServiceOrigin(const std::optional<std::string>& origin);
     ~ScopedServiceOrigin();
     ScopedServiceOrigin(const ScopedServiceOrigin&) = delete;
     ScopedServiceOrigin& operator=(const ScopedServiceOrigin&) = delete;
