@@ -5,6 +5,7 @@
 #include "CommandRunnerHost.hpp"
 #include "DGHost.hpp"
 #include "GSPrefHost.hpp"
+#include "IOFaults.hpp"
 #include "RSHost.hpp"
 
 #include <dlfcn.h>
@@ -129,6 +130,8 @@ Host::~Host()
         Platform::SetProgramResolver(nullptr);
         Platform::SetHostBackend(nullptr);
         GSPref::SetStoreFile("");
+        // Faults of this host's file system do not outlive it.
+        IO::Faults::Clear();
         current = nullptr;
     }
     if (ownsProfile_) {

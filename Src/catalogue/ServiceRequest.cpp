@@ -185,7 +185,7 @@ PostResult PostServiceRequest(Endpoints::Scheme scheme, const char* path, const 
     CURL* curl = easy.get();
     result.started = true;
     result.answerFile = NewAnswerFilePath();
-    FILE* file = std::fopen(result.answerFile.c_str(), "wb");
+    FILE* file = IO::OpenFile(IO::Location(result.answerFile), "wb");
     if (file != nullptr) {
         const std::string url = Endpoints::Address(scheme, Endpoints::ApiHost, path);
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());

@@ -7,7 +7,7 @@
 #include "ServiceRequest.hpp"
 
 #include "DevHost/Project.hpp"
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
