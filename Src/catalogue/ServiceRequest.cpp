@@ -159,8 +159,10 @@ std::string FormatRequest(const char* requestTemplate, std::initializer_list<std
 std::string NewAnswerFilePath()
 {
     char folder[TempPathSize] = {};
-    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
+    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1) {
         ReportAlert(LocString(Messages::List, Messages::TempPathTooLong).c_str());
+        return {};
+    }
     std::string path = folder;
     CFUUIDRef uuid = CFUUIDCreate(kCFAllocatorDefault);
     CFStringRef text = CFUUIDCreateString(kCFAllocatorDefault, uuid);
