@@ -6,6 +6,7 @@
 #include "DownloadIcon.hpp"
 #include "Folders.hpp"
 #include "IOFaults.hpp"
+#include "SettingsManager.hpp"
 
 #include <filesystem>
 #include <memory>
@@ -56,6 +57,39 @@ protected:
 };
 
 }  // namespace
+
+// Settings store
+
+TEST_F(FileFailureTest, SettingsThatCannotBeStoredAreNotReportedAndTheStoredFileStaysWhole)
+{
+    const std::string store = Profile() + "/Preferences.json";
+    StoreSetting("AddToEmbedded", "1");
+    const std::string before = ReadFile(store);
+    ASSERT_NE(before.find("AddToEmbedded"), std::string::npos);
+    const struct Case {
+        const char* what;
+        Operation operation;
+        Error error;
+    } cases[] = {
+        {"cannot be made", Operation::Create, Error::AccessDenied},
+        {"disk full when made", Operation::Create, Error::DiskFull},
+        {"disk full while written", Operation::Write, Error::DiskFull},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        IO::Faults::Clear();
+        IO::Faults::Set(c.operation, Profile(), c.error);
+        const TranscriptMark mark = Mark();
+        SettingsManager& settings = SettingsManager::GetInstance();
+        settings.SetDomain(Setting::Domain);
+        settings.SetStringValue("AddToEmbedded", "0");
+        settings.SetStringValue("APIKey", "12345678-1234-1234-1234-123456789012");
+        settings.GetStringValue("FirstRun", "1", true);
+        EXPECT_FALSE(SaidSince(mark, "report"));
+        EXPECT_EQ(ReadFile(store), before);
+        EXPECT_FALSE(fs::exists(store + ".new"));
+    }
+}
 
 // Temporary and install folders
 
