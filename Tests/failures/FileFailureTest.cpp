@@ -27,6 +27,18 @@ struct Refusal {
     Error error;
 };
 
+// The ways a file the add-on writes whole cannot be stored.
+struct StoreFault {
+    const char* what;
+    Operation operation;
+    Error error;
+};
+constexpr StoreFault storeFaults[] = {
+    {"cannot be made", Operation::Create, Error::AccessDenied},
+    {"disk full when made", Operation::Create, Error::DiskFull},
+    {"disk full while written", Operation::Write, Error::DiskFull},
+};
+
 class FileFailureTest : public AddOnServiceHarness {
 protected:
     void SetUp() override
@@ -66,16 +78,7 @@ TEST_F(FileFailureTest, SettingsThatCannotBeStoredAreNotReportedAndTheStoredFile
     StoreSetting("AddToEmbedded", "1");
     const std::string before = ReadFile(store);
     ASSERT_NE(before.find("AddToEmbedded"), std::string::npos);
-    const struct Case {
-        const char* what;
-        Operation operation;
-        Error error;
-    } cases[] = {
-        {"cannot be made", Operation::Create, Error::AccessDenied},
-        {"disk full when made", Operation::Create, Error::DiskFull},
-        {"disk full while written", Operation::Write, Error::DiskFull},
-    };
-    for (const Case& c : cases) {
+    for (const StoreFault& c : storeFaults) {
         SCOPED_TRACE(c.what);
         IO::Faults::Clear();
         IO::Faults::Set(c.operation, Profile(), c.error);
@@ -257,16 +260,7 @@ TEST_F(FileFailureTest, IconThatCannotBeStoredStillGivesItsPathAndNoFile)
 
 TEST_F(FileFailureTest, InstallerThatCannotBeStoredIsNotMountedAndTheUserIsTold)
 {
-    const struct Case {
-        const char* what;
-        Operation operation;
-        Error error;
-    } cases[] = {
-        {"cannot be made", Operation::Create, Error::AccessDenied},
-        {"disk full when made", Operation::Create, Error::DiskFull},
-        {"disk full while written", Operation::Write, Error::DiskFull},
-    };
-    for (const Case& c : cases) {
+    for (const StoreFault& c : storeFaults) {
         SCOPED_TRACE(c.what);
         ASSERT_NO_FATAL_FAILURE(Restart());
         PublishVersion("3.3");
