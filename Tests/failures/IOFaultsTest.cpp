@@ -2,12 +2,16 @@
 // host's file system would, leaves nothing behind, and reaches exactly the paths it names.
 #include "IOFaults.hpp"
 
+#include "DevHost/Host.hpp"
+#include "DevHost/Scenario.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -141,4 +145,32 @@ TEST(IOFaultWords, ScenarioWordsNameEachOperationAndError)
         EXPECT_TRUE(IO::Faults::ParseError(word)) << word;
     EXPECT_FALSE(IO::Faults::ParseOperation("rename"));
     EXPECT_FALSE(IO::Faults::ParseError("Denied"));
+}
+
+TEST(FileFaultScenarioLine, SetsAndClearsFaultsAndRefusesWhatItCannotRead)
+{
+    const struct Case {
+        const char* line;
+        bool runs;
+        bool copyRefused;  // a copy into /srv/library/x afterwards
+    } cases[] = {
+        {"fault file copy /srv/library denied", true, true},
+        {"fault file copy /srv/library/x full", true, true},
+        {"fault file copy /srv/other denied", true, false},
+        {"fault file copy srv/library denied", false, false},  // not absolute
+        {"fault file rename /srv/library denied", false, false},
+        {"fault file copy /srv/library forbidden", false, false},
+        {"fault file copy /srv/library", false, false},
+    };
+    for (const Case& c : cases) {
+        IO::Faults::Clear();
+        DevHost::Host host(DevHost::Options {});
+        DevHost::Scenario scenario(host);
+        std::istringstream script(c.line);
+        EXPECT_EQ(scenario.Run(script), c.runs) << c.line;
+        EXPECT_EQ(IO::Faults::Find(Operation::Copy, "/srv/library/x").has_value(), c.copyRefused) << c.line;
+        std::istringstream clear("fault file clear");
+        EXPECT_TRUE(scenario.Run(clear));
+        EXPECT_FALSE(IO::Faults::Find(Operation::Copy, "/srv/library/x"));
+    }
 }
