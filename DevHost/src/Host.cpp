@@ -2,10 +2,11 @@
 #include "DevHost/Project.hpp"
 
 #include "CH.hpp"
-#include "CommandRunner.hpp"
+#include "CommandRunnerHost.hpp"
 #include "DGHost.hpp"
-#include "GSPref.hpp"
-#include "RS.hpp"
+#include "GSPrefHost.hpp"
+#include "IOFaults.hpp"
+#include "RSHost.hpp"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -129,6 +130,8 @@ Host::~Host()
         Platform::SetProgramResolver(nullptr);
         Platform::SetHostBackend(nullptr);
         GSPref::SetStoreFile("");
+        // Faults of this host's file system do not outlive it.
+        IO::Faults::Clear();
         current = nullptr;
     }
     if (ownsProfile_) {

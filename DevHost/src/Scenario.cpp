@@ -1,7 +1,8 @@
 #include "DevHost/Scenario.hpp"
 
 #include "DGHost.hpp"
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
+#include "IOFaults.hpp"
 
 #include <charconv>
 #include <cstdlib>
@@ -39,6 +40,22 @@ bool ParseSize(const std::string& text, DG::Point* size)
 std::string Usage(const std::string& usage)
 {
     return "usage: " + usage;
+}
+
+// fault file OP PATH ERROR | fault file clear
+std::string FileFault(const std::vector<std::string>& w)
+{
+    if (w.size() == 3 && w[2] == "clear") {
+        IO::Faults::Clear();
+        return {};
+    }
+    const auto operation = w.size() == 5 ? IO::Faults::ParseOperation(w[2]) : std::nullopt;
+    const auto error = w.size() == 5 ? IO::Faults::ParseError(w[4]) : std::nullopt;
+    if (!operation || !error || w[3].empty() || w[3].front() != '/')
+        return Usage("fault file create|open|write|copy|delete|folder /PATH exists|denied|full|missing|other, "
+                     "or fault file clear");
+    IO::Faults::Set(*operation, w[3], *error);
+    return {};
 }
 
 std::string DescribeDialog(const DGHost::DialogInfo& dialog)
@@ -365,6 +382,8 @@ void Scenario::AddBuiltInCommands()
         return std::string();
     });
     AddCommand("fault", [](const std::vector<std::string>& w) {
+        if (w.size() >= 2 && w[1] == "file")
+            return FileFault(w);
         if (w.size() != 2 || w[1] != "icon-change")
             return Usage("fault icon-change");
         DGHost::FailNextIconChange();

@@ -10,6 +10,7 @@
 #include "ServiceRequest.hpp"
 
 #include "DG.hpp"
+#include "IO.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,7 +37,7 @@ GSErrCode DownloadManager::Download(char* url, char* path)
         ReportAlert(LocString(Messages::List, Messages::TransferNotStarted).c_str());
         return ErrCode::General;
     }
-    file.reset(std::fopen(path, "wb"));
+    file.reset(IO::OpenFile(IO::Location(path), "wb"));
     if (!file) {
         failure = "the file cannot be written";
         ReportAlert((LocString(DownloadTexts::List, DownloadTexts::FileNotWritten) + path).c_str());

@@ -129,8 +129,10 @@ int DownloadObject(char* url, char* fileName)
             *at = '_';
 
     char folder[TempPathSize] = {};
-    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
+    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1) {
         ReportAlert(LocString(Messages::List, Messages::TempPathTooLong).c_str());
+        return -1;
+    }
     std::string downloadPath = std::string(folder) + fileName;
     if (downloadPath.size() >= static_cast<size_t>(TempPathSize)) {
         ReportAlert(LocString(Messages::List, Messages::TempPathTooLong).c_str());

@@ -3,6 +3,8 @@
 #include "CurlHandles.hpp"
 #include "ServiceRequest.hpp"
 
+#include "IO.hpp"
+
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -54,7 +56,7 @@ GetResult GetToFile(const char* url, const char* path, TransferKind kind)
     const Curl::Easy curl = Curl::NewEasy();
     if (!curl)
         return {};
-    FILE* file = std::fopen(path, "wb");
+    FILE* file = IO::OpenFile(IO::Location(path), "wb");
     if (file == nullptr) {
         // Nowhere to write: the transfer is not made and counts as failed.
         GetResult result;

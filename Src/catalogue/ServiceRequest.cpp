@@ -159,8 +159,10 @@ std::string FormatRequest(const char* requestTemplate, std::initializer_list<std
 std::string NewAnswerFilePath()
 {
     char folder[TempPathSize] = {};
-    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
+    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1) {
         ReportAlert(LocString(Messages::List, Messages::TempPathTooLong).c_str());
+        return {};
+    }
     std::string path = folder;
     CFUUIDRef uuid = CFUUIDCreate(kCFAllocatorDefault);
     CFStringRef text = CFUUIDCreateString(kCFAllocatorDefault, uuid);
@@ -185,7 +187,7 @@ PostResult PostServiceRequest(Endpoints::Scheme scheme, const char* path, const 
     CURL* curl = easy.get();
     result.started = true;
     result.answerFile = NewAnswerFilePath();
-    FILE* file = std::fopen(result.answerFile.c_str(), "wb");
+    FILE* file = IO::OpenFile(IO::Location(result.answerFile), "wb");
     if (file != nullptr) {
         const std::string url = Endpoints::Address(scheme, Endpoints::ApiHost, path);
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());

@@ -1,6 +1,8 @@
 #include "XmlAnswer.hpp"
 #include "XmlCheck.hpp"
 
+#include "IO.hpp"
+
 #include <irrlicht/irrXML.h>
 
 #include <algorithm>
@@ -34,7 +36,7 @@ private:
 // Reads at most one byte more than an acceptable answer may have.
 bool ReadFile(const char* path, std::string* text)
 {
-    FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    FILE* file = path != nullptr ? IO::OpenFile(IO::Location(path), "rb") : nullptr;
     if (file == nullptr)
         return false;
     char block[65536];

@@ -13,10 +13,15 @@ int GetTempPath(int size, char* out)
 {
     if (out == nullptr || size <= 0)
         return 0;
+    out[0] = '\0';
     IO::Location folder;
-    GetSpecialFolder(SpecialFolder::TemporaryBase, &folder);
-    folder.DeleteLastLocalName();
+    // Without a folder from the host there is none of the add-on's own: the root or the
+    // working folder in its place would fill with answers and downloads.
+    if (GetSpecialFolder(SpecialFolder::TemporaryBase, &folder) != NoError || folder.DeleteLastLocalName() != NoError)
+        return size + 1;
     const std::string path = folder.ToUTF8POSIXPath();
+    if (path.empty() || path.front() != '/' || path == "/")
+        return size + 1;
     // Room for the path, the "/" and the NUL.
     const size_t length = size >= 2 ? CHTruncate(path.c_str(), out, static_cast<size_t>(size) - 1) : 0;
     if (size >= 2) {

@@ -75,10 +75,11 @@ int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile,
             palette.catalogueUnreachable = palette.catalogueUnreachable || logoHostSilent;
         }
         char folder[TempPathSize] = {};
-        GetTempPath(TempPathSize, folder);
         char iconName[32] = {};
         std::snprintf(iconName, sizeof iconName, "%d.icns", i);
-        std::string iconPath = std::string(folder) + iconName;
+        // Without a temporary folder the button goes without its icon.
+        const bool hasFolder = GetTempPath(TempPathSize, folder) < TempPathSize + 1;
+        std::string iconPath = hasFolder ? std::string(folder) + iconName : std::string();
 
         button.toolTip = DG::ToolTipText(name.c_str());
         {
@@ -95,7 +96,8 @@ int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile,
 
         if (!logoPath.empty())
             DeleteAnswerFile(logoPath);
-        DeleteAnswerFile(iconPath);
+        if (!iconPath.empty())
+            DeleteAnswerFile(iconPath);
         ++i;
     }
     return i;

@@ -60,8 +60,10 @@ GSErrCode MainObserver::CheckForSelfUpdate(const char* currentVersion)
         return NoError;
 
     char folder[TempPathSize] = {};
-    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1)
+    if (GetTempPath(TempPathSize, folder) >= TempPathSize + 1) {
         ReportAlert(LocString(List, TempPathTooLong).c_str());
+        return ErrCode::General;
+    }
     char installer[TempPathSize + 64] = {};
     std::snprintf(installer, sizeof installer, "%s/Kordela-ArchiCAD%d.dmg", folder, HostVersion);
 

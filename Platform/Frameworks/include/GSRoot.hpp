@@ -40,4 +40,13 @@ constexpr GSErrCode TargetExists = static_cast<GSErrCode>(0x81010206u);
 constexpr GSErrCode AccessDenied = static_cast<GSErrCode>(0x81010203u);
 constexpr GSErrCode TargetNotFound = static_cast<GSErrCode>(0x81010202u);
 constexpr GSErrCode FileSystemError = static_cast<GSErrCode>(0x81010201u);
+// What a copy answers when it may not write the target, and when the target's folder is
+// missing; hosts before 18 number them differently.
+#if KORDELA_HOST_VERSION < 18
+constexpr GSErrCode CopyAccessDenied = static_cast<GSErrCode>(0x81010306u);
+constexpr GSErrCode CopyTargetFolderMissing = static_cast<GSErrCode>(0x81010305u);
+#else
+constexpr GSErrCode CopyAccessDenied = static_cast<GSErrCode>(0x81010308u);
+constexpr GSErrCode CopyTargetFolderMissing = static_cast<GSErrCode>(0x81010307u);
+#endif
 }  // namespace ErrCode

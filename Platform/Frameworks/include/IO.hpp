@@ -3,6 +3,7 @@
 
 #include "GS.hpp"
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -94,6 +95,10 @@ std::vector<std::string> ListContainer(const Location& container);
 bool ReadContainerEntry(const Location& container, const std::string& entry, std::string* bytes);
 bool IsContainerFile(const Location& location);
 
+// Opens a file as std::fopen does ("rb", "wb", ...), through the host's file system: null,
+// with errno set, when it cannot be opened.
+std::FILE* OpenFile(const Location& location, const char* mode);
+
 class FileSystem {
 public:
     enum AccessDeniedTreatment { FailOnAccessDenied = 0, OnAccessDeniedIgnore = 2 };
@@ -103,6 +108,8 @@ public:
     GSErrCode CreateFolder(const Location& location, int accessDeniedTreatment = FailOnAccessDenied) const;
     GSErrCode Delete(const Location& location, int dataSafety = 0, int accessDeniedTreatment = FailOnAccessDenied) const;
     // ErrCode::TargetExists when the target exists; the target is never overwritten.
+    // ErrCode::CopyAccessDenied when it may not be written, ErrCode::CopyTargetFolderMissing
+    // when its folder is missing.
     GSErrCode Copy(const Location& source, const Location& target) const;
     ItemType GetItemType(const Location& location) const;
 };

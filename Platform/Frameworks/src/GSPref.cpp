@@ -1,9 +1,11 @@
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 
 #include "HostBackend.hpp"
+#include "IO.hpp"
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <stdexcept>
@@ -100,8 +102,7 @@ public:
         if (found == values_.end() || found->second.erase(key.ToUTF8()) == 0)
             return ErrCode::NotFound;
         Platform::Record("setting " + domain.ToUTF8() + "/" + Quoted(key.ToUTF8()) + " removed");
-        Save();
-        return NoError;
+        return Save() ? NoError : ErrCode::FileSystemError;
     }
 
     const Value* Find(const std::string& domain, const std::string& key) const
@@ -145,19 +146,29 @@ private:
         Platform::Record("setting " + domain + "/" + Quoted(key) + " = \"" + value.text + "\"" +
                          (value.kind == Kind::Text ? "" : std::string(" (") + KindName(value.kind) + ")"));
         values_[domain][key] = std::move(value);
-        Save();
-        return NoError;
+        return Save() ? NoError : ErrCode::FileSystemError;
     }
 
-    void Save() const
+    // The store is written beside its file and put in its place whole, so that a write the
+    // file system refuses (a full disk) leaves the previous store as it was.
+    bool Save() const
     {
         if (file_.empty())
-            return;
+            return true;
         nlohmann::json json = nlohmann::json::object();
         for (const auto& [domain, keys] : values_)
             for (const auto& [key, value] : keys)
                 json[domain][key] = {{"kind", KindName(value.kind)}, {"value", value.text}};
-        std::ofstream(file_) << json.dump(2) << '\n';
+        const std::string text = json.dump(2) + '\n';
+        const std::string next = file_ + ".new";
+        std::FILE* out = IO::OpenFile(IO::Location(next), "wb");
+        bool written = out != nullptr && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        if (out != nullptr && std::fclose(out) != 0)
+            written = false;
+        if (written && std::rename(next.c_str(), file_.c_str()) == 0)
+            return true;
+        std::remove(next.c_str());
+        return false;
     }
 
     std::string file_;

@@ -1,8 +1,12 @@
 #include "IO.hpp"
 
 #include "HostBackend.hpp"
+#include "IOFaults.hpp"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <system_error>
 #include <unistd.h>
@@ -12,6 +16,82 @@ namespace fs = std::filesystem;
 namespace IO {
 
 const FileSystem fileSystem;
+
+namespace {
+
+using Faults::Operation;
+
+// What an operation the system refused answers.
+GSErrCode Failure(Operation operation, const std::error_code& ec)
+{
+    if (ec == std::errc::permission_denied)
+        return Faults::ResultCode(operation, Faults::Error::AccessDenied);
+    if (ec == std::errc::no_space_on_device)
+        return Faults::ResultCode(operation, Faults::Error::DiskFull);
+    if (ec == std::errc::no_such_file_or_directory)
+        return Faults::ResultCode(operation, Faults::Error::NotFound);
+    return ErrCode::FileSystemError;
+}
+
+// A file whose every write fails with `error`, as on a full disk; reads and the close go
+// to the real file.
+struct RefusingFile {
+    std::FILE* real;
+    int error;
+};
+
+ssize_t RefusingRead(void* cookie, char* buffer, size_t size)
+{
+    const auto* file = static_cast<RefusingFile*>(cookie);
+    const size_t n = std::fread(buffer, 1, size, file->real);
+    return n == 0 && std::ferror(file->real) ? -1 : static_cast<ssize_t>(n);
+}
+
+ssize_t RefusingWrite(void* cookie, const char*, size_t)
+{
+    errno = static_cast<RefusingFile*>(cookie)->error;
+    return 0;
+}
+
+int RefusingClose(void* cookie)
+{
+    const std::unique_ptr<RefusingFile> file(static_cast<RefusingFile*>(cookie));
+    return std::fclose(file->real);
+}
+
+std::FILE* RefuseWrites(std::FILE* real, int error)
+{
+    auto file = std::make_unique<RefusingFile>(RefusingFile {real, error});
+    const cookie_io_functions_t functions {RefusingRead, RefusingWrite, nullptr, RefusingClose};
+    std::FILE* stream = fopencookie(file.get(), "r+", functions);
+    if (stream == nullptr) {
+        std::fclose(real);
+        return nullptr;
+    }
+    file.release();
+    // Unbuffered, so that the write that meets the full disk is the one that fails.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
+}
+
+}  // namespace
+
+std::FILE* OpenFile(const Location& location, const char* mode)
+{
+    const std::string path = location.ToUTF8POSIXPath();
+    const std::string how = mode != nullptr ? mode : "";
+    const bool writes = how.find_first_of("wa+") != std::string::npos;
+    if (const auto error = Faults::Find(writes ? Operation::Create : Operation::Open, path)) {
+        errno = Faults::ErrorNumber(*error);
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(path.c_str(), how.c_str());
+    if (file == nullptr || !writes)
+        return file;
+    if (const auto error = Faults::Find(Operation::Write, path))
+        return RefuseWrites(file, Faults::ErrorNumber(*error));
+    return file;
+}
 
 Location::Location(const char* posixPath)
 {
@@ -77,7 +157,11 @@ Folder::Folder(const Location& location, int notFoundTreatment) : location_(loca
 
 bool Folder::IsWriteable() const
 {
-    return status_ == NoError && !container_ && ::access(location_.ToUTF8POSIXPath().c_str(), W_OK) == 0;
+    if (status_ != NoError || container_)
+        return false;
+    // A folder in which no file may be made is not writable, whoever the host runs as.
+    const std::string path = location_.ToUTF8POSIXPath();
+    return !Faults::Find(Faults::Operation::Create, path) && ::access(path.c_str(), W_OK) == 0;
 }
 
 GSErrCode Folder::Enumerate(const std::function<bool(const Name&, bool)>& visitor) const
@@ -109,13 +193,15 @@ GSErrCode Folder::Enumerate(const std::function<bool(const Name&, bool)>& visito
 GSErrCode FileSystem::CreateFolder(const Location& location, int) const
 {
     const std::string path = location.ToUTF8POSIXPath();
+    if (const auto error = Faults::Find(Operation::CreateFolder, path))
+        return Faults::ResultCode(Operation::CreateFolder, *error);
     std::error_code ec;
     if (fs::is_directory(path, ec))
         return ErrCode::FolderExists;
     if (fs::exists(path, ec))
         return ErrCode::FileExists;
     if (!fs::create_directories(path, ec) || ec)
-        return ec == std::errc::permission_denied ? ErrCode::AccessDenied : ErrCode::FileSystemError;
+        return Failure(Operation::CreateFolder, ec);
     Platform::Record("file system: created folder " + path);
     return NoError;
 }
@@ -126,9 +212,11 @@ GSErrCode FileSystem::Delete(const Location& location, int, int) const
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(path, ec)))
         return ErrCode::TargetNotFound;
+    if (const auto error = Faults::Find(Operation::Delete, path))
+        return Faults::ResultCode(Operation::Delete, *error);
     fs::remove_all(path, ec);
     if (ec)
-        return ec == std::errc::permission_denied ? ErrCode::AccessDenied : ErrCode::FileSystemError;
+        return Failure(Operation::Delete, ec);
     Platform::Record("file system: deleted " + path);
     return NoError;
 }
@@ -142,9 +230,11 @@ GSErrCode FileSystem::Copy(const Location& source, const Location& target) const
         return ErrCode::TargetNotFound;
     if (fs::exists(fs::symlink_status(to, ec)))
         return ErrCode::TargetExists;
+    if (const auto error = Faults::Find(Operation::Copy, to))
+        return Faults::ResultCode(Operation::Copy, *error);
     fs::copy(from, to, fs::copy_options::recursive, ec);
     if (ec)
-        return ec == std::errc::permission_denied ? ErrCode::AccessDenied : ErrCode::FileSystemError;
+        return Failure(Operation::Copy, ec);
     Platform::Record("file system: copied " + from + " to " + to);
     return NoError;
 }
