@@ -24,35 +24,48 @@ namespace DevHost {
 namespace {
 
 Host* current = nullptr;
+using Args = std::vector<std::string>;
 
 // The table's entries forward to the one running host.
 API_HostTable MakeTable()
 {
     API_HostTable table {};
     table.RegisterMenu = [](short a, short b, int32_t c, int32_t d) {
-        return OnHost([&](Host& h) { return h.RegisterMenu(a, b, c, d); });
+        return HostCall("RegisterMenu", [a] { return Args {std::to_string(a)}; },
+                        [&](Host& h) { return h.RegisterMenu(a, b, c, d); });
     };
     table.InstallMenuHandler = [](short a, APIMenuCommandProc* b) {
-        return OnHost([&](Host& h) { return h.InstallMenuHandler(a, b); });
+        return HostCall("InstallMenuHandler", [a] { return Args {std::to_string(a)}; },
+                        [&](Host& h) { return h.InstallMenuHandler(a, b); });
     };
     table.CatchProjectEvent = [](int32_t a, APIProjectEventHandlerProc* b) {
-        return OnHost([&](Host& h) { return h.CatchProjectEvent(a, b); });
+        return HostCall("CatchProjectEvent", [a] { return Args {Hex(a)}; },
+                        [&](Host& h) { return h.CatchProjectEvent(a, b); });
     };
     table.Environment = [](int32_t a, void* b, void* c, void* d) {
-        return OnHost([&](Host& h) { return h.Environment(a, b, c, d); });
+        return HostCall("Environment", [a] { return Args {CodeText(a)}; },
+                        [&](Host& h) { return h.Environment(a, b, c, d); });
     };
     table.Goodies = [](int32_t a, void* b, void* c, void* d, void* e) {
-        return OnHost([&](Host& h) { return h.Goodies(a, b, c, d, e); });
+        return HostCall("Goodies", [a] { return Args {CodeText(a)}; },
+                        [&](Host& h) { return h.Goodies(a, b, c, d, e); });
     };
-    table.WriteReport = [](const char* a, bool b) { return OnHost([&](Host& h) { return h.WriteReport(a, b); }); };
+    table.WriteReport = [](const char* a, bool b) {
+        return HostCall("WriteReport", [&](Host& h) { return h.WriteReport(a, b); });
+    };
     table.GetLocStr = [](char* a, size_t b, short c, short d) {
-        return OnHost([&](Host& h) { return h.GetLocStr(a, b, c, d); });
+        // A string that cannot be read leaves an empty text.
+        if (a != nullptr && b > 0)
+            a[0] = '\0';
+        return HostCall("GetLocStr", [c, d] { return Args {std::to_string(c), std::to_string(c) + "/" + std::to_string(d)}; },
+                        [&](Host& h) { return h.GetLocStr(a, b, c, d); });
     };
     table.UnregisterModelessWindow = [](int32_t a) {
-        return OnHost([&](Host& h) { return h.UnregisterModelessWindow(a); });
+        return HostCall("UnregisterModelessWindow", [a] { return Args {std::to_string(a)}; },
+                        [&](Host& h) { return h.UnregisterModelessWindow(a); });
     };
     table.GetOwnResModule = [](GSResModule* module) {
-        return OnHost([&](Host& h) {
+        return HostCall("GetOwnResModule", [&](Host& h) {
             *module = h.AddOnResModule();
             return *module != 0 ? NoError : ErrCode::General;
         });
@@ -88,7 +101,8 @@ Host* Host::Current()
     return current;
 }
 
-Host::Host(Options options) : options_(std::move(options)), table_(MakeTable())
+Host::Host(Options options)
+    : options_(std::move(options)), table_(MakeTable()), faults_([this](const std::string& line) { Transcript(line); })
 {
     if (options_.profileFolder.empty()) {
         std::string pattern = (fs::temp_directory_path() / "devhost-profile-XXXXXX").string();

@@ -161,53 +161,128 @@ GSErrCode Project::CloseUndoableSession()
 }
 
 namespace {
-// The project of the running host; no project answers when no host runs.
+using Args = std::vector<std::string>;
+
+// The project of the running host, through the host's one guard of its table.
 template <class F>
-GSErrCode OnProject(F call)
+GSErrCode OnProject(std::string_view name, const HostFaults::Arguments& arguments, F call)
 {
-    return OnHost([&](Host& host) { return call(host.GetProject()); });
+    return HostCall(name, arguments, [&](Host& host) { return call(host.GetProject()); });
+}
+
+HostFaults::Arguments Index(int32_t index)
+{
+    return [index] { return Args {std::to_string(index)}; };
+}
+
+HostFaults::Arguments PartOf(const API_LibPart* part)
+{
+    return [part] { return part != nullptr ? Args {std::to_string(part->index)} : Args {}; };
+}
+
+HostFaults::Arguments GuidOf(const API_Guid* guid)
+{
+    return [guid] { return guid != nullptr ? Args {GuidText(*guid)} : Args {}; };
+}
+
+HostFaults::Arguments ElementOf(const API_Element* element)
+{
+    return [element] {
+        return element != nullptr ? Args {GuidText(element->header.guid), TypeName(element->header.typeID)} : Args {};
+    };
+}
+
+HostFaults::Arguments Text(const char* text)
+{
+    return [text] { return Args {text != nullptr ? text : ""}; };
+}
+
+// A search is picked by the unique id, the name or the file name it asks for.
+HostFaults::Arguments Searched(const API_LibPart* part)
+{
+    return [part] {
+        if (part == nullptr)
+            return Args {};
+        return Args {GetCText(part->ownUnID), GS::UTF16ToUTF8(GetText(part->docu_UName)),
+                     GS::UTF16ToUTF8(GetText(part->file_UName))};
+    };
+}
+
+HostFaults::Arguments Registered(const API_LibPart* part)
+{
+    return [part] {
+        if (part == nullptr || part->location == nullptr)
+            return Args {};
+        const std::string path = part->location->ToUTF8POSIXPath();
+        return Args {path, fs::path(path).filename().string()};
+    };
 }
 }  // namespace
 
 void Project::FillTable(API_HostTable& table)
 {
-    table.LibPartGetNum = [](int32_t* c) { return OnProject([&](Project& project) { return project.LibPartGetNum(c); }); };
-    table.LibPartGet = [](API_LibPart* p) { return OnProject([&](Project& project) { return project.LibPartGet(p); }); };
+    table.LibPartGetNum = [](int32_t* c) { return OnProject("LibPartGetNum", {}, [&](Project& p) { return p.LibPartGetNum(c); }); };
+    table.LibPartGet = [](API_LibPart* l) {
+        return OnProject("LibPartGet", PartOf(l), [&](Project& p) { return p.LibPartGet(l); });
+    };
     table.LibPartGetParams = [](int32_t i, double* a, double* b, int32_t* n, API_AddParType*** h) {
-        return OnProject([&](Project& project) { return project.LibPartGetParams(i, a, b, n, h); });
+        return OnProject("LibPartGetParams", Index(i), [&](Project& p) { return p.LibPartGetParams(i, a, b, n, h); });
     };
-    table.LibPartSearch = [](API_LibPart* p, bool, bool wide) { return OnProject([&](Project& project) { return project.LibPartSearch(p, wide); }); };
-    table.LibPartRegister = [](API_LibPart* p) { return OnProject([&](Project& project) { return project.LibPartRegister(p); }); };
-    table.LibPartGetDetails = [](int32_t i, API_LibPartDetails* d) { return OnProject([&](Project& project) { return project.LibPartGetDetails(i, d); }); };
-    table.LibPartGetSectParamDef = [](const API_LibPart* p, API_AddParType** h, double* a, double* b, GSHandle* s) {
-        return OnProject([&](Project& project) { return project.LibPartGetSectParamDef(p, h, a, b, s); });
+    table.LibPartSearch = [](API_LibPart* l, bool, bool wide) {
+        return OnProject("LibPartSearch", Searched(l), [&](Project& p) { return p.LibPartSearch(l, wide); });
     };
-    table.LibPartSetDetailsParamDef = [](const API_LibPart* p, API_AddParType** h, const API_LibPartDetails* d) {
-        return OnProject([&](Project& project) { return project.LibPartSetDetailsParamDef(p, h, d); });
+    table.LibPartRegister = [](API_LibPart* l) {
+        return OnProject("LibPartRegister", Registered(l), [&](Project& p) { return p.LibPartRegister(l); });
+    };
+    table.LibPartGetDetails = [](int32_t i, API_LibPartDetails* d) {
+        return OnProject("LibPartGetDetails", Index(i), [&](Project& p) { return p.LibPartGetDetails(i, d); });
+    };
+    table.LibPartGetSectParamDef = [](const API_LibPart* l, API_AddParType** h, double* a, double* b, GSHandle* s) {
+        return OnProject("LibPartGetSectParamDef", PartOf(l), [&](Project& p) { return p.LibPartGetSectParamDef(l, h, a, b, s); });
+    };
+    table.LibPartSetDetailsParamDef = [](const API_LibPart* l, API_AddParType** h, const API_LibPartDetails* d) {
+        return OnProject("LibPartSetDetailsParamDef", PartOf(l), [&](Project& p) { return p.LibPartSetDetailsParamDef(l, h, d); });
     };
     table.LibPartUpdateSection = [](int32_t i, const API_LibPartSection* s, GSHandle c) {
-        return OnProject([&](Project& project) { return project.LibPartUpdateSection(i, s, c); });
+        return OnProject("LibPartUpdateSection", Index(i), [&](Project& p) { return p.LibPartUpdateSection(i, s, c); });
     };
-    table.ElementGetElemList = [](API_ElemTypeID t, GS::Array<API_Guid>* g) { return OnProject([&](Project& project) { return project.ElementGetElemList(t, g); }); };
-    table.ElementGet = [](API_Element* e) { return OnProject([&](Project& project) { return project.ElementGet(e); }); };
-    table.ElementGetMemo = [](const API_Guid* g, API_ElementMemo* m, uint64_t k) { return OnProject([&](Project& project) { return project.ElementGetMemo(g, m, k); }); };
+    table.ElementGetElemList = [](API_ElemTypeID t, GS::Array<API_Guid>* g) {
+        return OnProject("ElementGetElemList", [t] { return Args {TypeName(t)}; },
+                         [&](Project& p) { return p.ElementGetElemList(t, g); });
+    };
+    table.ElementGet = [](API_Element* e) {
+        return OnProject("ElementGet", ElementOf(e), [&](Project& p) { return p.ElementGet(e); });
+    };
+    table.ElementGetMemo = [](const API_Guid* g, API_ElementMemo* m, uint64_t k) {
+        return OnProject("ElementGetMemo", GuidOf(g), [&](Project& p) { return p.ElementGetMemo(g, m, k); });
+    };
     table.ElementChangeMemo = [](const API_Guid* g, uint64_t k, const API_ElementMemo* m) {
-        return OnProject([&](Project& project) { return project.ElementChangeMemo(g, k, m); });
+        return OnProject("ElementChangeMemo", GuidOf(g), [&](Project& p) { return p.ElementChangeMemo(g, k, m); });
     };
     table.ElementChange = [](API_Element* e, const API_Element* m, const API_ElementMemo* memo, uint64_t k, bool) {
-        return OnProject([&](Project& project) { return project.ElementChange(e, m, memo, k); });
+        return OnProject("ElementChange", ElementOf(e), [&](Project& p) { return p.ElementChange(e, m, memo, k); });
     };
-    table.ElementGetDefaults = [](API_Element* e, API_ElementMemo* m) { return OnProject([&](Project& project) { return project.ElementGetDefaults(e, m); }); };
+    table.ElementGetDefaults = [](API_Element* e, API_ElementMemo* m) {
+        return OnProject("ElementGetDefaults", ElementOf(e), [&](Project& p) { return p.ElementGetDefaults(e, m); });
+    };
     table.ElementChangeDefaults = [](API_Element* e, API_ElementMemo* m, const API_Element*) {
-        return OnProject([&](Project& project) { return project.ElementChangeDefaults(e, m); });
+        return OnProject("ElementChangeDefaults", ElementOf(e), [&](Project& p) { return p.ElementChangeDefaults(e, m); });
     };
-    table.ElementFilter = [](const API_Guid* g, uint32_t b) { return OnProject([&](Project& project) { return project.ElementFilter(g, b); }); };
-    table.SelectionGet = [](API_SelectionInfo* i, GS::Array<API_Neig>* n, bool e) { return OnProject([&](Project& project) { return project.SelectionGet(i, n, e); }); };
+    table.ElementFilter = [](const API_Guid* g, uint32_t b) {
+        return OnProject("ElementFilter", GuidOf(g), [&](Project& p) { return p.ElementFilter(g, b); });
+    };
+    table.SelectionGet = [](API_SelectionInfo* i, GS::Array<API_Neig>* n, bool e) {
+        return OnProject("SelectionGet", {}, [&](Project& p) { return p.SelectionGet(i, n, e); });
+    };
     table.CallUndoableCommand = [](const char* n, GSErrCode (*c)(void*), void* x) {
-        return OnProject([&](Project& project) { return project.CallUndoableCommand(n, c, x); });
+        return OnProject("CallUndoableCommand", Text(n), [&](Project& p) { return p.CallUndoableCommand(n, c, x); });
     };
-    table.OpenUndoableSession = [](const char* n) { return OnProject([&](Project& project) { return project.OpenUndoableSession(n); }); };
-    table.CloseUndoableSession = [] { return OnProject([&](Project& project) { return project.CloseUndoableSession(); }); };
+    table.OpenUndoableSession = [](const char* n) {
+        return OnProject("OpenUndoableSession", Text(n), [&](Project& p) { return p.OpenUndoableSession(n); });
+    };
+    table.CloseUndoableSession = [] {
+        return OnProject("CloseUndoableSession", {}, [&](Project& p) { return p.CloseUndoableSession(); });
+    };
 }
 
 }  // namespace DevHost

@@ -364,11 +364,23 @@ void Scenario::AddBuiltInCommands()
         host_.folderPicks.push_back(w[1] == "cancel" ? std::nullopt : std::optional<std::string>(w[1]));
         return std::string();
     });
-    AddCommand("fault", [](const std::vector<std::string>& w) {
-        if (w.size() != 2 || w[1] != "icon-change")
+    // "fault KIND ...": each kind of fault has its own handler, given the words after the kind.
+    AddFaultKind("icon-change", [](const std::vector<std::string>& w) {
+        if (!w.empty())
             return Usage("fault icon-change");
         DGHost::FailNextIconChange();
         return std::string();
+    });
+    AddFaultKind("host", [this](const std::vector<std::string>& w) { return AddHostFault(host_.Faults(), w); });
+    AddCommand("fault", [this](const std::vector<std::string>& w) {
+        const auto kind = w.size() >= 2 ? faultKinds_.find(w[1]) : faultKinds_.end();
+        if (kind == faultKinds_.end()) {
+            std::string kinds;
+            for (const auto& [name, handler] : faultKinds_)
+                kinds += (kinds.empty() ? "" : "|") + name;
+            return Usage("fault " + kinds + " ...");
+        }
+        return kind->second(std::vector<std::string>(w.begin() + 2, w.end()));
     });
     AddCommand("print", [this](const std::vector<std::string>& w) {
         return w.size() == 2 ? Print(w[1]) : Usage("print palette|dialogs|settings|help|menu");

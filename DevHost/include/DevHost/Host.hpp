@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ACAPI.hpp"
+#include "DevHost/HostFaults.hpp"
 #include "HostBackend.hpp"
 
 #include <deque>
@@ -97,6 +98,10 @@ public:
     GSErrCode UnregisterModelessWindow(int32_t referenceId);
 
     static Host* Current();
+    // Started and not yet shut down by FreeData: host calls are answered.
+    bool Running() const { return !freed_; }
+    // Host calls made to fail on purpose (see HostFaults).
+    HostFaults& Faults() { return faults_; }
 
     // The open project: libraries, placed elements, selection, toolbox and undo steps.
     Project& GetProject() { return *project_; }
@@ -130,6 +135,7 @@ private:
     std::mutex pendingMutex_;
     std::vector<std::string> reports_;
     std::unique_ptr<Project> project_;
+    HostFaults faults_;
 };
 
 std::string EventName(int32_t eventCode);
