@@ -197,10 +197,23 @@ void Host::Quit()
 {
     if (!started_ || freed_)
         return;
+    if (modalSessions_ > 0) {
+        if (!quitPending_)
+            Transcript("quit: the host first ends its open modal sessions");
+        quitPending_ = true;
+        return;
+    }
+    quitPending_ = false;
     SendProjectEvent(APINotify_Quit);
     const GSErrCode result = exports_.freeData();
     Transcript("FreeData -> " + Hex(result));
     freed_ = true;
+}
+
+void Host::FinishPendingQuit()
+{
+    if (quitPending_ && modalSessions_ == 0)
+        Quit();
 }
 
 std::string Host::SendMenuCommand(short menuResId, int32_t itemIndex)
@@ -214,6 +227,7 @@ std::string Host::SendMenuCommand(short menuResId, int32_t itemIndex)
     params.menuItemRef.menuResID = menuResId;
     params.menuItemRef.itemIndex = itemIndex;
     menu_->handler(&params);
+    FinishPendingQuit();
     return {};
 }
 
@@ -222,8 +236,10 @@ void Host::SendProjectEvent(int32_t eventCode)
     const bool caught = eventHandler_ != nullptr && (caughtEvents_ & eventCode) != 0;
     Transcript("> project event " + Hex(eventCode) + " (" + EventName(eventCode) + ")" +
                (caught ? "" : ": not caught by the add-on"));
-    if (caught)
+    if (caught) {
         eventHandler_(static_cast<API_NotifyEventID>(eventCode), 0);
+        FinishPendingQuit();
+    }
 }
 
 std::string Host::SpecialFolder(API_SpecFolderID id) const
@@ -367,6 +383,10 @@ void Host::FlushTranscriptAfterCrash()
 void Host::RunModalLoop(short dialogId)
 {
     FlushTranscript();
+    // On the way to quitting, a dialog that opens now is closed at once.
+    if (quitPending_)
+        return;
+    const ModalSession session(*this);
     if (modalDriver)
         modalDriver(dialogId);
 }

@@ -139,8 +139,11 @@ bool Scenario::Run(std::istream& script)
     host_.modalDriver = [this](short dialogId) {
         DriveWhile([dialogId] { return DGHost::IsOpen(dialogId); }, "dialog " + std::to_string(dialogId));
     };
-    while (RunIdle() && next_ < lines_.size())
+    while (RunIdle() && next_ < lines_.size()) {
         Step();
+        host_.FinishPendingQuit();
+    }
+    host_.FinishPendingQuit();
     host_.modalDriver = nullptr;
     if (!failed_)
         host_.Transcript("SUCCESS");
@@ -161,10 +164,12 @@ std::function<void()> Scenario::NextLineIf(const std::function<bool(const std::v
 
 void Scenario::DriveWhile(const std::function<bool()>& open, const std::string& what)
 {
-    // Pending events may close the window before the user's next line is read.
-    while (RunIdle() && open() && next_ < lines_.size())
+    // Pending events may close the window before the user's next line is read. When the
+    // host is quitting the session ends, and with it the window.
+    const Host::ModalSession session(host_);
+    while (!host_.QuitPending() && RunIdle() && open() && next_ < lines_.size())
         Step();
-    if (!failed_ && open())
+    if (!failed_ && !host_.QuitPending() && open())
         Fail("the scenario ended while " + what + " was open");
 }
 
@@ -190,6 +195,8 @@ void Scenario::Step()
 {
     // Each of the user's turns starts with the transcript so far on screen.
     host_.FlushTranscript();
+    if (stepObserver_)
+        stepObserver_(next_ + 1);
     std::string error;
     const std::string line = ExpandVariables(lines_[next_++], &error);
     if (!error.empty())

@@ -45,7 +45,25 @@ public:
     // CheckEnvironment, RegisterInterface and Initialize; answers Initialize's result.
     GSErrCode Start();
     // The project event of quitting, then FreeData; the module stays loaded until destruction.
+    // Asked while a modal session runs (a dialog or window of the add-on waiting for the
+    // user), the host first ends its sessions: the session loops return, the add-on's calls
+    // unwind, and the quit follows when the host is back in its own event loop
+    // (FinishPendingQuit, or the end of the menu command or event that opened them).
     void Quit();
+    bool QuitPending() const { return quitPending_; }
+    void FinishPendingQuit();
+
+    // Marks a modal session of the user's side for as long as it lives.
+    class ModalSession {
+    public:
+        explicit ModalSession(Host& host) : host_(host) { ++host_.modalSessions_; }
+        ~ModalSession() { --host_.modalSessions_; }
+        ModalSession(const ModalSession&) = delete;
+        ModalSession& operator=(const ModalSession&) = delete;
+
+    private:
+        Host& host_;
+    };
 
     std::string SendMenuCommand(short menuResId, int32_t itemIndex = 1);
     void SendProjectEvent(int32_t eventCode);
@@ -119,6 +137,8 @@ private:
     GSResModule resModule_ = 0;
     bool started_ = false;
     bool freed_ = false;
+    int modalSessions_ = 0;
+    bool quitPending_ = false;
 
     struct Menu {
         short resId = 0;

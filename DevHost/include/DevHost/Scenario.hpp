@@ -28,6 +28,8 @@ public:
     // Runs before each line, as the host's event loop runs between user actions (pages
     // finish loading there); a non-empty answer fails the scenario.
     void SetIdle(std::function<std::string()> idle) { idle_ = std::move(idle); }
+    // Told the 1-based number of each line as it begins (the watchdog's limit per line).
+    void SetStepObserver(std::function<void(size_t line)> observer) { stepObserver_ = std::move(observer); }
 
     // Plays lines while `open` holds: the user's side of a modal window named `what`.
     void DriveWhile(const std::function<bool()>& open, const std::string& what);
@@ -56,6 +58,7 @@ private:
     size_t next_ = 0;
     bool failed_ = false;
     std::function<std::string()> idle_;
+    std::function<void(size_t line)> stepObserver_;
 };
 
 }  // namespace DevHost
