@@ -1,5 +1,7 @@
 # Reads every #include "..." of the add-on's sources and fails on one that names a header of
-# another folder in the same or a higher layer. Run: cmake -DKORDELA_SOURCE_DIR=Src -P CheckLayers.cmake
+# another folder in the same or a higher layer, or a header that only the host application may
+# include (those in the folders of KORDELA_HOST_ONLY_DIRS).
+# Run: cmake -DKORDELA_SOURCE_DIR=Src "-DKORDELA_HOST_ONLY_DIRS=dir;dir" -P CheckLayers.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
 if(NOT KORDELA_SOURCE_DIR)
     set(KORDELA_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -27,6 +29,14 @@ foreach(folder IN LISTS folders)
     endforeach()
 endforeach()
 
+# The platform's headers for the host application alone.
+foreach(dir IN LISTS KORDELA_HOST_ONLY_DIRS)
+    file(GLOB headers RELATIVE ${dir} ${dir}/*.hpp)
+    foreach(header IN LISTS headers)
+        set(host_only_${header} ${dir})
+    endforeach()
+endforeach()
+
 # Every source of the add-on lies in a folder of the table.
 file(GLOB_RECURSE sources RELATIVE ${KORDELA_SOURCE_DIR} ${KORDELA_SOURCE_DIR}/*.cpp ${KORDELA_SOURCE_DIR}/*.hpp)
 set(checked 0)
@@ -40,6 +50,10 @@ foreach(source IN LISTS sources)
     foreach(line IN LISTS includes)
         string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
         get_filename_component(name ${header} NAME)
+        if(DEFINED host_only_${name})
+            list(APPEND problems "${source} (${folder}) includes ${header}, which only the host may include")
+            continue()
+        endif()
         # Headers of the platform stand-in and of other libraries are below every layer.
         if(NOT DEFINED home_${name})
             continue()

@@ -3,10 +3,10 @@
 #include "HostCall.hpp"
 
 #include "CH.hpp"
-#include "CommandRunner.hpp"
+#include "CommandRunnerHost.hpp"
 #include "DGHost.hpp"
-#include "GSPref.hpp"
-#include "RS.hpp"
+#include "GSPrefHost.hpp"
+#include "RSHost.hpp"
 
 #include <dlfcn.h>
 #include <unistd.h>

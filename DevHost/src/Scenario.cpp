@@ -1,7 +1,7 @@
 #include "DevHost/Scenario.hpp"
 
 #include "DGHost.hpp"
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 
 #include <charconv>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 #include "BM.hpp"
 #include "CH.hpp"
 #include "GS.hpp"
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 #include "IO.hpp"
 
 #include <gtest/gtest.h>

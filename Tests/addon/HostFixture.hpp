@@ -3,7 +3,7 @@
 
 #include "DGHost.hpp"
 #include "DevHost/Host.hpp"
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Programs started without a shell, and library containers opened as folders.
-#include "CommandRunner.hpp"
+#include "CommandRunnerHost.hpp"
 #include "HostBackend.hpp"
 #include "IO.hpp"
 

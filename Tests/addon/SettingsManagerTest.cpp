@@ -1,6 +1,6 @@
 #include "SettingsManager.hpp"
 
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 
 #include <gtest/gtest.h>
 

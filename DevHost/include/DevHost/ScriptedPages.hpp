@@ -6,8 +6,8 @@
 // stand-in and the host's clock, which is virtual: waits cost no real time.
 #pragma once
 
+#include "ClockHost.hpp"
 #include "Cocoa.hpp"
-#include "PlatformClock.hpp"
 #include "WebBackend.hpp"
 
 #include <chrono>

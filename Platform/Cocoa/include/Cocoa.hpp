@@ -7,7 +7,7 @@
 
 #include "Foundation.hpp"
 #include "ScriptValue.hpp"
-#include "WebBackend.hpp"
+#include "WebPage.hpp"
 
 #include <functional>
 #include <memory>

@@ -6,14 +6,6 @@
 
 namespace Platform {
 
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual void SleepFor(std::chrono::milliseconds duration) = 0;
-};
-
-// Null restores the real clock.
-void SetClock(Clock* clock);
 void SleepFor(std::chrono::milliseconds duration);
 
 }  // namespace Platform

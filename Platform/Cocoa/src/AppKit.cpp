@@ -2,6 +2,7 @@
 
 #include "HostBackend.hpp"
 #include "PlatformClock.hpp"
+#include "WebBackend.hpp"
 
 #include <nlohmann/json.hpp>
 

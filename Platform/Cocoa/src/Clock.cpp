@@ -1,4 +1,4 @@
-#include "PlatformClock.hpp"
+#include "ClockHost.hpp"
 
 #include <thread>
 

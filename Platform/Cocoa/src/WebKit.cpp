@@ -1,4 +1,5 @@
 #include "Cocoa.hpp"
+#include "WebBackend.hpp"
 
 namespace {
 

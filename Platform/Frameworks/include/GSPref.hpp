@@ -32,12 +32,4 @@ public:
 GSErrCode OpenRootKey(int rootDomain, RootKey** key);
 void CloseRootKey(RootKey* key);
 
-// Host side: the file that keeps the store between runs (JSON); empty keeps it in memory.
-void SetStoreFile(const std::string& path);
-// Host side: the text a key holds, whatever its kind; empty when missing.
-std::string PeekValue(const std::string& domain, const std::string& key);
-bool HasValue(const std::string& domain, const std::string& key);
-// Host side: makes every later operation on the store throw, as a broken store would.
-void SetFailing(bool failing);
-
 }  // namespace GSPref

@@ -37,8 +37,6 @@ struct DialogResource {
     std::vector<ItemResource> items;  // item n is items[n - 1]
 };
 
-// Host side: makes a resource folder known and answers its module handle.
-GSResModule RegisterModule(const std::string& folder);
 std::string ModuleFolder(GSResModule module);
 
 std::optional<MenuResource> GetMenu(GSResModule module, short resId);

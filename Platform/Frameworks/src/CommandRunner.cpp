@@ -1,4 +1,4 @@
-#include "CommandRunner.hpp"
+#include "CommandRunnerHost.hpp"
 
 #include "HostBackend.hpp"
 

@@ -1,4 +1,4 @@
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 
 #include "HostBackend.hpp"
 

@@ -1,4 +1,4 @@
-#include "RS.hpp"
+#include "RSHost.hpp"
 
 #include <nlohmann/json.hpp>
 
