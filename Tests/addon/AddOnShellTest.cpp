@@ -1,5 +1,5 @@
 // The add-on's entry points, menu command and project events, through the real module.
-#include "HostFixture.hpp"
+#include "AddOnHarness.hpp"
 
 #include <dlfcn.h>
 
@@ -12,9 +12,11 @@ std::string Hex(uint32_t value)
     std::snprintf(text, sizeof text, "0x%08X", value);
     return text;
 }
+// The real module, loaded as the host loads it.
+class AddOnShell : public AddOnHarness {};
 }  // namespace
 
-TEST_F(ModuleFixture, ModuleReportsItsHostVersionAndRegistersItsMenu)
+TEST_F(AddOnShell, ModuleReportsItsHostVersionAndRegistersItsMenu)
 {
     LoadAndStart();
     const int version = KORDELA_HOST_VERSION;
@@ -26,7 +28,7 @@ TEST_F(ModuleFixture, ModuleReportsItsHostVersionAndRegistersItsMenu)
     EXPECT_TRUE(host->TranscriptContains("prompts 32520, position 12, flags 0"));
 }
 
-TEST_F(ModuleFixture, InitializeCreatesTheSettingsWithTheirDefaultsAndTheHelpLocation)
+TEST_F(AddOnShell, InitializeCreatesTheSettingsWithTheirDefaultsAndTheHelpLocation)
 {
     LoadAndStart();
     EXPECT_EQ(Setting("FirstRun"), "1");
@@ -37,7 +39,7 @@ TEST_F(ModuleFixture, InitializeCreatesTheSettingsWithTheirDefaultsAndTheHelpLoc
     EXPECT_FALSE(Palette());
 }
 
-TEST_F(ModuleFixture, InitializeKeepsSettingsThatExist)
+TEST_F(AddOnShell, InitializeKeepsSettingsThatExist)
 {
     StoreSetting("DefaultDownloadFolder", "/somewhere/else");
     StoreSetting("AddToEmbedded", "0");
@@ -46,7 +48,7 @@ TEST_F(ModuleFixture, InitializeKeepsSettingsThatExist)
     EXPECT_EQ(Setting("AddToEmbedded"), "0");
 }
 
-TEST_F(ModuleFixture, StoredFirstRunDecidesWhetherTheLibraryEventOpensThePalette)
+TEST_F(AddOnShell, StoredFirstRunDecidesWhetherTheLibraryEventOpensThePalette)
 {
     struct Case {
         const char* stored;
@@ -64,7 +66,7 @@ TEST_F(ModuleFixture, StoredFirstRunDecidesWhetherTheLibraryEventOpensThePalette
     }
 }
 
-TEST_F(ModuleFixture, FirstOpeningGetsTheOneRowSizeAndLaterEventsDoNotReopen)
+TEST_F(AddOnShell, FirstOpeningGetsTheOneRowSizeAndLaterEventsDoNotReopen)
 {
     LoadAndStart();
     host->SendProjectEvent(APINotify_ChangeLibrary);
@@ -78,7 +80,7 @@ TEST_F(ModuleFixture, FirstOpeningGetsTheOneRowSizeAndLaterEventsDoNotReopen)
     EXPECT_FALSE(Palette());
 }
 
-TEST_F(ModuleFixture, PaletteLeftOpenReopensAfterAResetWithoutTheFirstRunSize)
+TEST_F(AddOnShell, PaletteLeftOpenReopensAfterAResetWithoutTheFirstRunSize)
 {
     StoreSetting("FirstRun", "2");
     LoadAndStart();
@@ -92,7 +94,7 @@ TEST_F(ModuleFixture, PaletteLeftOpenReopensAfterAResetWithoutTheFirstRunSize)
     EXPECT_FALSE(host->TranscriptContains("size 100x42"));
 }
 
-TEST_F(ModuleFixture, MenuCommandCreatesThenTogglesThePalette)
+TEST_F(AddOnShell, MenuCommandCreatesThenTogglesThePalette)
 {
     LoadAndStart();
     ASSERT_EQ(host->SendMenuCommand(32500), "");
@@ -111,7 +113,7 @@ TEST_F(ModuleFixture, MenuCommandCreatesThenTogglesThePalette)
     EXPECT_EQ(CountLines("dialog 32604 opened"), 1u);   // start-up checks at the first opening only
 }
 
-TEST_F(ModuleFixture, CloseBoxOnlyHidesAndTheMenuShowsTheSamePaletteAgain)
+TEST_F(AddOnShell, CloseBoxOnlyHidesAndTheMenuShowsTheSamePaletteAgain)
 {
     LoadAndStart();
     host->SendMenuCommand(32500);
@@ -124,7 +126,7 @@ TEST_F(ModuleFixture, CloseBoxOnlyHidesAndTheMenuShowsTheSamePaletteAgain)
     EXPECT_EQ(CountLines("palette 32600 opened"), 1u);
 }
 
-TEST_F(ModuleFixture, NewProjectShowsAHiddenPalette)
+TEST_F(AddOnShell, NewProjectShowsAHiddenPalette)
 {
     LoadAndStart();
     host->SendMenuCommand(32500);
@@ -133,7 +135,7 @@ TEST_F(ModuleFixture, NewProjectShowsAHiddenPalette)
     EXPECT_TRUE(PaletteVisible());
 }
 
-TEST_F(ModuleFixture, QuitDisposesEvenAHiddenPaletteAndFreeDataFindsNone)
+TEST_F(AddOnShell, QuitDisposesEvenAHiddenPaletteAndFreeDataFindsNone)
 {
     LoadAndStart();
     host->SendMenuCommand(32500);
@@ -146,7 +148,7 @@ TEST_F(ModuleFixture, QuitDisposesEvenAHiddenPaletteAndFreeDataFindsNone)
     EXPECT_TRUE(DGHost::HelpLocations().empty());
 }
 
-TEST_F(ModuleFixture, FreeDataOnlyHidesAPaletteTheHostDidNotClose)
+TEST_F(AddOnShell, FreeDataOnlyHidesAPaletteTheHostDidNotClose)
 {
     LoadAndStart();
     host->SendMenuCommand(32500);
@@ -161,7 +163,7 @@ TEST_F(ModuleFixture, FreeDataOnlyHidesAPaletteTheHostDidNotClose)
     EXPECT_EQ(Setting("FirstRun"), "0");
 }
 
-TEST_F(ModuleFixture, WithoutAMenuHandlerNoEventHandlerIsInstalledButSettingsExist)
+TEST_F(AddOnShell, WithoutAMenuHandlerNoEventHandlerIsInstalledButSettingsExist)
 {
     host->Table().InstallMenuHandler = nullptr;
     ASSERT_EQ(host->Load(KORDELA_MODULE_PATH), "");
@@ -171,7 +173,7 @@ TEST_F(ModuleFixture, WithoutAMenuHandlerNoEventHandlerIsInstalledButSettingsExi
     EXPECT_EQ(Setting("AddToEmbedded"), "1");
 }
 
-TEST_F(ModuleFixture, OlderHostWithAShorterTableAnswersMissingFunction)
+TEST_F(AddOnShell, OlderHostWithAShorterTableAnswersMissingFunction)
 {
     host->TableSize() = offsetof(API_HostTable, WriteReport);
     ASSERT_EQ(host->Load(KORDELA_MODULE_PATH), "");

@@ -1,8 +1,10 @@
 // The simulated host's own promises: scenarios, transcripts and the profile folder.
 #include "BM.hpp"
 #include "DevHost/Project.hpp"
+#include "DevHost/Host.hpp"
 #include "DevHost/Scenario.hpp"
-#include "HostFixture.hpp"
+
+#include <gtest/gtest.h>
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 // The page launchers behind the palette's buttons: the pages they open, what they tell the
 // user about the selection, and the property-cloud page's list of attached clouds.
+#include "AddOnHarness.hpp"
 #include "Launchers.hpp"
-#include "PaletteServiceFixture.hpp"
 
 #include "BM.hpp"
 #include "DevHost/Project.hpp"
@@ -23,12 +23,12 @@ constexpr short CloudItem = 5;
 
 constexpr const char* NoProductData = "alert \"Kordela\": The selected object carries no Kordela product data. [OK] -> 1";
 
-class Launchers : public PaletteServiceFixture {
+class Launchers : public AddOnPaletteHarness {
 protected:
     void SetUp() override
     {
-        PaletteServiceFixture::SetUp();
-        ASSERT_EQ(host->GetProject().Open(std::string(KORDELA_SOURCE_DIR) + "/Samples/project/Project.json", true), "");
+        AddOnPaletteHarness::SetUp();
+        OpenSampleProject();
         OpenPalette();
     }
 
@@ -37,14 +37,13 @@ protected:
     // What one click showed: the pages loaded and the messages, in transcript order.
     std::vector<std::string> Click(short item)
     {
-        const size_t from = host->TranscriptLines().size();
+        const TranscriptMark mark = Mark();
         EXPECT_EQ(DGHost::ClickItem(PaletteId, item), "");
         std::vector<std::string> shown;
-        const auto& lines = host->TranscriptLines();
-        for (size_t i = from; i < lines.size(); ++i)
-            if (lines[i].find(" loads ") != std::string::npos || lines[i].rfind("report alert: ", 0) == 0 ||
-                lines[i].rfind("alert ", 0) == 0)
-                shown.push_back(lines[i].substr(lines[i].find(" loads ") != std::string::npos ? lines[i].find(" loads ") + 7 : 0));
+        for (const std::string& line : LinesSince(mark))
+            if (line.find(" loads ") != std::string::npos || line.rfind("report alert: ", 0) == 0 ||
+                line.rfind("alert ", 0) == 0)
+                shown.push_back(line.substr(line.find(" loads ") != std::string::npos ? line.find(" loads ") + 7 : 0));
         return shown;
     }
 
@@ -145,7 +144,7 @@ TEST_F(Launchers, PagesOfTheSimpleButtons)
 
 TEST_F(Launchers, IfcPageSchemeFollowsTheHostVersion)
 {
-    ::unsetenv("KORDELA_SERVICE_ORIGIN");  // the scheme shows only on the real addresses
+    const kordela::test::ScopedServiceOrigin realAddresses(std::nullopt);  // the scheme shows only on them
     const auto shown = Click(8);
     ASSERT_EQ(shown.size(), 1u);
     const std::string scheme = KORDELA_HOST_VERSION >= 21 ? "https://" : "http://";
@@ -154,15 +153,12 @@ TEST_F(Launchers, IfcPageSchemeFollowsTheHostVersion)
 
 TEST_F(Launchers, PickedProductIsDownloadedAndInstalledOnce)
 {
-    PlayPagesInWindows();
-    const std::string file = service.Url("/files/library/OakChair_1234.gsm");
-#if KORDELA_HOST_VERSION == 18
-    pages.AddStep("/Product", {DevHost::PageStep::Kind::Call, "Execute", {"\"" + file + "\"", "\"OakChair_1234.gsm\""}});
-#else
-    pages.AddStep("/CadApplication/ProgressDialog", {DevHost::PageStep::Kind::Post, R"({"functionName":"downloadProgress"})", {}});
-    pages.AddStep("/Product", {DevHost::PageStep::Kind::Post,
-                               R"({"functionName":"download","url1":")" + file + R"(","filename1":"OakChair_1234.gsm"})", {}});
-#endif
+    PlayProgressPage();
+    const std::string file = FileUrl("library/OakChair_1234.gsm");
+    AddBridgeCall("/Product", {.message = "download",
+                               .fields = {{"url1", file}, {"filename1", "OakChair_1234.gsm"}},
+                               .legacyFunction = "Execute",
+                               .legacyArgs = {nlohmann::json(file).dump(), "\"OakChair_1234.gsm\""}});
     ASSERT_EQ(DGHost::ClickItem(PaletteId, 1), "");
     EXPECT_EQ(RequestCount("/files/library/OakChair_1234.gsm"), 1u);
     EXPECT_EQ(CountLines("library part registered"), 1u);

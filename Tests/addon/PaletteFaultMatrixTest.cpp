@@ -1,7 +1,7 @@
 // The palette's own transfers (the installer image, the version file, the manufacturers'
 // logos) against every misbehaviour of the local service: each ends within the limits with
 // the documented default or a clear message, and nothing is mounted from a failed transfer.
-#include "PaletteServiceFixture.hpp"
+#include "AddOnHarness.hpp"
 #include "ServiceRequest.hpp"
 #include "TransferFaultMatrix.hpp"
 
@@ -20,11 +20,11 @@ constexpr short FirstLogoButton = 14;
 constexpr short FeaturedInSample = 6;
 constexpr const char* Unreachable = "report alert: The Kordela catalogue could not be reached";
 
-class PaletteFaultMatrix : public PaletteServiceFixture, public ::testing::WithParamInterface<TransferFault> {
+class PaletteFaultMatrix : public AddOnPaletteHarness, public ::testing::WithParamInterface<TransferFault> {
 protected:
     void SetUp() override
     {
-        PaletteServiceFixture::SetUp();
+        AddOnPaletteHarness::SetUp();
         SetTransferLimits(TransferLimits {kordela::test::MatrixConnectSeconds,
                                           kordela::test::MatrixLowSpeedBytesPerSecond,
                                           kordela::test::MatrixLowSpeedSeconds, 20});
@@ -32,7 +32,7 @@ protected:
     void TearDown() override
     {
         ResetTransferLimits();
-        PaletteServiceFixture::TearDown();
+        AddOnPaletteHarness::TearDown();
     }
 
     // Runs the self-update check as the palette's opening does, timed.

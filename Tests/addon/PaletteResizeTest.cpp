@@ -1,5 +1,7 @@
 // The four layouts the palette snaps to, and where its items land.
-#include "StaticAddOnFixture.hpp"
+#include "AddOnHarness.hpp"
+#include "Kordela.hpp"
+#include "MainPalette.hpp"
 
 namespace {
 
@@ -20,9 +22,11 @@ int TwoRowWidth(int n)
     return (m + 292) / 2 + 1;
 }
 
+class PaletteResize : public AddOnHarness {};
+
 }  // namespace
 
-class PaletteLayouts : public StaticAddOnFixture, public ::testing::WithParamInterface<Layouts> {};
+class PaletteLayouts : public AddOnHarness, public ::testing::WithParamInterface<Layouts> {};
 
 TEST_P(PaletteLayouts, ItemsLandInTheRowsOfEachLayout)
 {
@@ -79,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(ManufacturerCounts, PaletteLayouts,
                              return std::to_string(info.param.manufacturers) + "Manufacturers";
                          });
 
-TEST_F(StaticAddOnFixture, FirstOpeningEndsInTheOneRowLayout)
+TEST_F(PaletteResize, FirstOpeningEndsInTheOneRowLayout)
 {
     OpenPalette();
     EXPECT_EQ(PaletteSize(), "439x42");
@@ -87,7 +91,7 @@ TEST_F(StaticAddOnFixture, FirstOpeningEndsInTheOneRowLayout)
         EXPECT_EQ(Row(item), 0) << item;
 }
 
-TEST_F(StaticAddOnFixture, EnteringALayoutResizesTwiceThenOnlySnapsAcrossDrags)
+TEST_F(PaletteResize, EnteringALayoutResizesTwiceThenOnlySnapsAcrossDrags)
 {
     OpenPalette();
     size_t before = ProgrammaticResizes();
@@ -105,7 +109,7 @@ TEST_F(StaticAddOnFixture, EnteringALayoutResizesTwiceThenOnlySnapsAcrossDrags)
     EXPECT_EQ(PaletteSize(), "42x428");
 }
 
-TEST_F(StaticAddOnFixture, ResizeNotMadeByTheUserSnapsToTheLayoutOfTheCurrentWidth)
+TEST_F(PaletteResize, ResizeNotMadeByTheUserSnapsToTheLayoutOfTheCurrentWidth)
 {
     OpenPalette();
     DGSetDialogSize(PaletteId, 0, 300, 300, 1, 1);

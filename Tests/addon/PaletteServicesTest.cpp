@@ -1,6 +1,9 @@
 // The palette's start-up checks against the local service: the unread-mail counter, the
 // featured manufacturers and the self-update.
-#include "PaletteServiceFixture.hpp"
+#include "AddOnHarness.hpp"
+#include "Kordela.hpp"
+#include "MainObserver.hpp"
+#include "MainPalette.hpp"
 
 #include "ServiceRequest.hpp"
 
@@ -12,7 +15,7 @@
 
 namespace {
 
-using namespace PaletteServiceKeys;
+using namespace kordela::test::ServiceKeys;
 
 constexpr short ManufacturerItem = 14;
 
@@ -22,7 +25,7 @@ bool IsAnswerOrLogoFile(const std::string& name)
     return std::regex_match(name, pattern);
 }
 
-class PaletteServices : public PaletteServiceFixture {
+class PaletteServices : public AddOnPaletteHarness {
 protected:
     // A catalogue featuring `count` manufacturers; the third one's logo no decoder reads.
     void FeatureManufacturers(int count)

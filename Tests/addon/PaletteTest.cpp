@@ -1,7 +1,14 @@
 // The palette's items, counters, tooltips, clicks and the failure of its start-up checks.
-#include "StaticAddOnFixture.hpp"
+#include "AddOnHarness.hpp"
+#include "Kordela.hpp"
+#include "MainPalette.hpp"
 
-TEST_F(StaticAddOnFixture, FreshPaletteShowsOnlyTheFixedButtons)
+namespace {
+// The add-on linked into the test program, so that tests can reach its palette.
+class PaletteTest : public AddOnHarness {};
+}  // namespace
+
+TEST_F(PaletteTest, FreshPaletteShowsOnlyTheFixedButtons)
 {
     OpenPalette();
     for (short item = 1; item <= 12; ++item)
@@ -13,7 +20,7 @@ TEST_F(StaticAddOnFixture, FreshPaletteShowsOnlyTheFixedButtons)
     EXPECT_EQ(Item(10).icon.substr(0, 5), "32520");
 }
 
-TEST_F(StaticAddOnFixture, CountersPickTheirIconByNumber)
+TEST_F(PaletteTest, CountersPickTheirIconByNumber)
 {
     OpenPalette();
     const std::pair<short, std::string> mail[] = {{0, "32520"}, {3, "32523"}, {10, "32530"}};
@@ -25,7 +32,7 @@ TEST_F(StaticAddOnFixture, CountersPickTheirIconByNumber)
     EXPECT_EQ(Item(3).icon.substr(0, 5), "32542");
 }
 
-TEST_F(StaticAddOnFixture, ManufacturerTooltipIsItsTextAndEmptyWithoutOne)
+TEST_F(PaletteTest, ManufacturerTooltipIsItsTextAndEmptyWithoutOne)
 {
     OpenPalette();
     CustomIconButton& button = *mainPalette->customButtons[2];
@@ -35,7 +42,7 @@ TEST_F(StaticAddOnFixture, ManufacturerTooltipIsItsTextAndEmptyWithoutOne)
     EXPECT_EQ(DGHost::RequestToolTip(PaletteId, 16), "Acme Windows");
 }
 
-TEST_F(StaticAddOnFixture, FailureInTheStartupChecksDisposesThePaletteAndTheMenuBuildsANewOne)
+TEST_F(PaletteTest, FailureInTheStartupChecksDisposesThePaletteAndTheMenuBuildsANewOne)
 {
     StartAddOn();
     DGHost::FailNextIconChange();
@@ -53,7 +60,7 @@ TEST_F(StaticAddOnFixture, FailureInTheStartupChecksDisposesThePaletteAndTheMenu
     EXPECT_TRUE(PaletteVisible());
 }
 
-TEST_F(StaticAddOnFixture, EveryClickRefreshesTheMailCounterEvenWithoutAnAction)
+TEST_F(PaletteTest, EveryClickRefreshesTheMailCounterEvenWithoutAnAction)
 {
     OpenPalette();
     const size_t before = CountLines("palette 32600 item 10 icon ");
@@ -63,7 +70,7 @@ TEST_F(StaticAddOnFixture, EveryClickRefreshesTheMailCounterEvenWithoutAnAction)
     EXPECT_EQ(CountLines("palette 32600 item 10 icon "), before + 2);
 }
 
-TEST_F(StaticAddOnFixture, FailingCounterRefreshAfterAClickDoesNotEscapeTheObserver)
+TEST_F(PaletteTest, FailingCounterRefreshAfterAClickDoesNotEscapeTheObserver)
 {
     OpenPalette();
     DGHost::FailNextIconChange();
@@ -71,7 +78,7 @@ TEST_F(StaticAddOnFixture, FailingCounterRefreshAfterAClickDoesNotEscapeTheObser
     EXPECT_TRUE(PaletteVisible());
 }
 
-TEST_F(StaticAddOnFixture, ResetMarksThePaletteClosedByTheHostAndDisposesIt)
+TEST_F(PaletteTest, ResetMarksThePaletteClosedByTheHostAndDisposesIt)
 {
     OpenPalette();
     host->SendProjectEvent(APINotify_NewAndReset);

@@ -1,7 +1,10 @@
 // Every caller of the service API against every misbehaviour of the local service: no crash,
 // no hang past the transfer limits, the caller's default (or the right answer where the
 // misbehaviour still delivers it), and nothing rewritten from a failed transfer.
-#include "PaletteServiceFixture.hpp"
+#include "AddOnHarness.hpp"
+#include "Kordela.hpp"
+#include "MainObserver.hpp"
+#include "MainPalette.hpp"
 
 #include "DevHost/Project.hpp"
 #include "KDPCManager.hpp"
@@ -87,11 +90,11 @@ void PrintTo(const Caller& caller, std::ostream* out)
     *out << caller.name;
 }
 
-class ServiceFaultMatrix : public PaletteServiceFixture, public ::testing::WithParamInterface<Caller> {
+class ServiceFaultMatrix : public AddOnPaletteHarness, public ::testing::WithParamInterface<Caller> {
 protected:
     void SetUp() override
     {
-        PaletteServiceFixture::SetUp();
+        AddOnPaletteHarness::SetUp();
         ASSERT_EQ(host->GetProject().Open(std::string(KORDELA_SOURCE_DIR) + "/Samples/project/Project.json", true), "");
         OpenPalette();
         // Short windows, so that a silent or stalled service costs about a second.
@@ -101,7 +104,7 @@ protected:
     void TearDown() override
     {
         SetTransferLimits(TransferLimits {});
-        PaletteServiceFixture::TearDown();
+        AddOnPaletteHarness::TearDown();
     }
 
     const DevHost::LibraryPartData* Chair() const

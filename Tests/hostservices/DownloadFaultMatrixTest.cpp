@@ -1,18 +1,25 @@
 // A download behind the progress page against every misbehaviour of the local service: it
 // ends within the limits, installs only a whole loadable part and otherwise says why.
-#include "DownloadFixture.hpp"
+#include "AddOnHarness.hpp"
+#include "BrowserDialog.hpp"
+#include "ServiceRequest.hpp"
 #include "TransferFaultMatrix.hpp"
 
+#include "DevHost/Project.hpp"
+
 #include <chrono>
+#include <filesystem>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using kordela::test::DownloadOutcome;
+using kordela::test::ReadFile;
+using kordela::test::SampleFile;
 using kordela::test::TransferFault;
 
-class DownloadFaultMatrix : public DownloadTest, public ::testing::WithParamInterface<TransferFault> {};
+class DownloadFaultMatrix : public AddOnDownloadHarness, public ::testing::WithParamInterface<TransferFault> {};
 
 }  // namespace
 
@@ -29,7 +36,7 @@ TEST_P(DownloadFaultMatrix, EndsWithinTheLimitsAndInstallsOnlyAWholePart)
     // Generous against a busy machine; without the limits the slow cases take minutes.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(pageProblem, "");
-    EXPECT_FALSE(DGHost::IsOpen(ProgressDialog));
+    EXPECT_FALSE(DGHost::IsOpen(ProgressDialogId));
     EXPECT_FALSE(fs::exists(Temp() + "/" + file)) << "no download is left behind";
 
     const std::vector<int> values = Progress();

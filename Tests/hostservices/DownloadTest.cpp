@@ -1,14 +1,35 @@
 // Downloads behind the progress page and their installation, with the add-on linked into the
 // simulated host, the progress page played by script and the files served by the local
 // catalogue service (and its faults).
-#include "DownloadFixture.hpp"
+#include "AddOnHarness.hpp"
+#include "BridgeFunctions.hpp"
+#include "BrowserDialog.hpp"
+#include "DownloadManager.hpp"
+#include "DownloadObject.hpp"
+#include "ServiceRequest.hpp"
 
 #include "DevHost/PageScript.hpp"
+#include "DevHost/Project.hpp"
 #include "DevHost/Scenario.hpp"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
 
 namespace fs = std::filesystem;
+
+using kordela::test::ReadFile;
+using kordela::test::SampleFile;
+using kordela::test::UnannouncedLengthServer;
+
+namespace {
+
+class DownloadTest : public AddOnDownloadHarness {};
+
+}  // namespace
 
 TEST_F(DownloadTest, LibraryPartGoesIntoTheEmbeddedKordelaLibraryAndItsToolIsSelected)
 {
@@ -28,7 +49,7 @@ TEST_F(DownloadTest, LibraryPartGoesIntoTheEmbeddedKordelaLibraryAndItsToolIsSel
     EXPECT_EQ(pageProblem, "");
     EXPECT_EQ(CountLines("library part registered"), 2u);
     EXPECT_EQ(CountLines("libraries reloaded"), 2u);
-    EXPECT_FALSE(DGHost::IsOpen(ProgressDialog));
+    EXPECT_FALSE(DGHost::IsOpen(ProgressDialogId));
     EXPECT_FALSE(host->TranscriptContains("report alert"));
 }
 
@@ -53,6 +74,25 @@ TEST_F(DownloadTest, RequestCarriesTheBrowserHeadersAndProgressRisesTo100)
                                                                  "\"" + origin + "\"", "Gecko/20100101 Firefox/19.0",
                                                                  "application/xhtml+xml"})
         EXPECT_NE(headers.find(expected), std::string::npos) << expected << " in " << headers;
+}
+
+TEST_F(DownloadTest, ThrottledTransferTakesAStepPerArrivalNotASpin)
+{
+    // 2 MB at 1 MB/s: the service sends a block every 20 ms, about 100 in all.
+    constexpr long BytesPerSecond = 1000000;
+    constexpr long Blocks = 2 * 1024 * 1024 / (BytesPerSecond / 50) + 1;
+    ASSERT_TRUE(service.SetFault("/files/generated/2MB.bin", "throttle", {{"bytes_per_second", BytesPerSecond}}));
+    const auto start = std::chrono::steady_clock::now();
+    // Pattern bytes are no library part: the transfer completes, the host then refuses them.
+    EXPECT_EQ(Install(FileUrl("generated/2MB.bin"), "Generated.gsm"), -1);
+    const long elapsedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(host->TranscriptContains("not a library part that can be loaded"));
+    // A step waits for the socket: it ends when a block arrives or after at most 50 ms of
+    // silence. Twice that many, whatever the machine's pace; a loop that spins takes thousands.
+    const long steps = static_cast<long>(Progress().size());
+    EXPECT_LE(steps, 2 * (Blocks + elapsedMs / 50) + 10) << elapsedMs << " ms";
+    EXPECT_GE(steps, 3);
 }
 
 TEST_F(DownloadTest, WithoutEmbeddingAndForContainersTheDownloadFolderIsAddedToTheLibraries)
@@ -104,8 +144,7 @@ TEST_F(DownloadTest, ContainersAreRegisteredAndTheFirstPlaceablePartInThemIsSele
                           Case {"tests/Unloadable_9001.lcf", "Unloadable_9001.lcf", nullptr},
                           Case {"tests/KitchenSet_4001.gsm.lcf", "KitchenSet_4001.gsm.lcf", "Cabinet handle (macro)"}}) {
         host = std::make_unique<DevHost::Host>(DevHost::Options {});
-        const std::string resources = (fs::path(KORDELA_MODULE_PATH).parent_path() / "Resources").string();
-        ASSERT_EQ(host->Attach(GetExportedFuncAddrs, SetImportedFuncAddrs, resources, "add-on"), "");
+        ASSERT_NO_FATAL_FAILURE(AttachAddOn());
         host->modalDriver = [this](short) { pageProblem += pages.RunPending(); };
 
         ASSERT_EQ(Install(FileUrl(c.url), c.name), 0) << c.name;
@@ -172,7 +211,7 @@ TEST_F(DownloadTest, FailedTransfersInstallNothingTellTheUserAndEndTheProgressLo
         const std::vector<int> all = Progress();
         const std::vector<int> values(all.begin() + static_cast<long>(stepsBefore), all.end());
         EXPECT_EQ(std::count(values.begin(), values.end(), 100), 0) << c.mode;
-        EXPECT_FALSE(DGHost::IsOpen(ProgressDialog)) << c.mode;
+        EXPECT_FALSE(DGHost::IsOpen(ProgressDialogId)) << c.mode;
     }
     EXPECT_FALSE(host->TranscriptContains("library part registered"));
     EXPECT_EQ(pageProblem, "");
@@ -185,20 +224,9 @@ TEST_F(DownloadTest, DialogClosedOrCancelledBeforeTheEndIsAFailedDownload)
         std::function<void(short)> user;
         const char* reason;
     };
-    for (const Case& c : {Case {"closed", [](short dialogId) { DGHost::CloseBox(dialogId); }, "closed before it ended"},
+    for (const Case& c : {Case {"closed", [this](short dialogId) { ClosePageWindow(dialogId); }, "closed before it ended"},
                           Case {"cancelled", [](short) { DownloadCancel(); }, "cancelled"}}) {
-#if KORDELA_HOST_VERSION == 18
-        if (std::string(c.what) == "closed") {
-            pages.userDriver = [](NSWindow& window) { window.close(); };
-        } else {
-            pages.userDriver = [this](NSWindow&) {
-                DownloadCancel();
-                pageProblem += pages.RunPending();
-            };
-        }
-#else
         beforePage = c.user;
-#endif
         EXPECT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), "OakChair_1234.gsm"), -1) << c.what;
         EXPECT_TRUE(host->TranscriptContains(std::string("nothing was installed: the download was ") + c.reason)) << c.what;
         EXPECT_FALSE(fs::exists(Embedded() + "/OakChair_1234.gsm")) << c.what;
@@ -220,14 +248,16 @@ TEST_F(DownloadTest, FileNamesThatLeaveTheTemporaryFolderAreRefusedBeforeAnyTran
 {
     for (const std::string name : {"", "../OakChair_1234.gsm", "/tmp/OakChair_1234.gsm", "a/OakChair_1234.gsm",
                                    "a\\OakChair_1234.gsm", "..", "Oak\nChair.gsm", "Oak\x7F.gsm", "Oak\tChair.gsm"}) {
+        // Each name is refused on its own: an earlier name's alert does not count.
+        const TranscriptMark mark = Mark();
         EXPECT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), name), -1) << name;
-        EXPECT_TRUE(host->TranscriptContains("report alert: The page offered the download under a file name that cannot be used"))
+        EXPECT_EQ(CountSince(mark, "report alert: The page offered the download under a file name that cannot be used"), 1u)
             << name;
     }
     EXPECT_TRUE(service.Log().empty());
     for (const auto& entry : fs::recursive_directory_iterator(Profile()))
         EXPECT_FALSE(entry.is_regular_file() && entry.path().extension() == ".gsm") << entry.path();
-    EXPECT_FALSE(DGHost::IsOpen(ProgressDialog));
+    EXPECT_FALSE(DGHost::IsOpen(ProgressDialogId));
     EXPECT_FALSE(host->TranscriptContains("dialog 32591 opened"));
 }
 
@@ -326,15 +356,7 @@ TEST_F(DownloadTest, CloseBoxClickedWhileTheTransferRunsEndsItAsAFailedDownload)
     pages.eventSource = [this, &pumps]() -> std::function<void()> {
         if (++pumps != 3)
             return {};
-        return [this] {
-#if KORDELA_HOST_VERSION == 18
-            // The host 18 build shows the progress page in the add-on's own window.
-            if (NSWindow* window = pages.FrontWindow(); window != nullptr)
-                window->close();
-#else
-            DGHost::CloseBox(ProgressDialog);
-#endif
-        };
+        return [this] { ClosePageWindow(ProgressDialogId); };
     };
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Install(FileUrl("generated/2MB.bin"), "Generated.gsm"), -1);
@@ -347,7 +369,7 @@ TEST_F(DownloadTest, CloseBoxClickedWhileTheTransferRunsEndsItAsAFailedDownload)
     EXPECT_EQ(std::count(values.begin(), values.end(), 100), 0);
     EXPECT_FALSE(fs::exists(Embedded() + "/Generated.gsm"));
     EXPECT_FALSE(fs::exists(Temp() + "/Generated.gsm"));
-    EXPECT_FALSE(DGHost::IsOpen(ProgressDialog));
+    EXPECT_FALSE(DGHost::IsOpen(ProgressDialogId));
     EXPECT_EQ(pageProblem, "");
     // The host is free again: the next download runs to its end.
     pages.eventSource = nullptr;
@@ -380,11 +402,7 @@ TEST_F(DownloadTest, ScenarioLineClosingTheProgressWindowReachesTheRunningDownlo
     });
     // Many steps at full speed; the user's close box comes after the first.
     std::istringstream script("install " + FileUrl("generated/50MB.bin") + " Generated.bin\n" +
-#if KORDELA_HOST_VERSION == 18
-                              "close-window\n"
-#else
-                              "close-box 32591\n"
-#endif
+                              ClosePageWindowLine(ProgressDialogId) + "\n" +
                               "expect transcript \"nothing was installed: the download was closed before it ended\"\n");
     EXPECT_TRUE(scenario.Run(script));
     EXPECT_TRUE(host->TranscriptContains("SUCCESS"));

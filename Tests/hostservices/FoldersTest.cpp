@@ -1,9 +1,11 @@
-#include "AddOnHost.hpp"
+#include "AddOnHarness.hpp"
 #include "Folders.hpp"
 #include "HostVersion.hpp"
 #include "SettingsManager.hpp"
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -43,7 +45,14 @@ TEST(Escape, PutsABackslashBeforeEveryBlank)
     }
 }
 
-using FoldersTest = AddOnHostTest;
+class FoldersTest : public AddOnHarness {
+protected:
+    void SetUp() override
+    {
+        AddOnHarness::SetUp();
+        AttachAddOn();
+    }
+};
 
 TEST_F(FoldersTest, TempPathIsTheParentOfTheHostTemporaryFolderAndEndsWithASlash)
 {

@@ -1,17 +1,22 @@
-#include "AddOnHost.hpp"
+#include "AddOnHarness.hpp"
 #include "LibPart.hpp"
+
+#include "DevHost/Project.hpp"
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace {
 
-class LibPartTest : public AddOnHostTest {
+class LibPartTest : public AddOnHarness {
 protected:
     void SetUp() override
     {
-        AddOnHostTest::SetUp();
+        AddOnHarness::SetUp();
+        AttachAddOn();
         OpenSampleProject();
     }
 

@@ -1,8 +1,6 @@
 // Attaching, linking and unlinking property clouds from a scripted property-cloud page, with
 // the add-on in the simulated host against the local catalogue service.
-#include "../addon/PaletteServiceFixture.hpp"
-
-#include "DevHost/Project.hpp"
+#include "AddOnHarness.hpp"
 #include "KDPCManager.hpp"
 #include "UpdatePageScripts.hpp"
 
@@ -22,11 +20,8 @@ constexpr const char* ChairId = "{6E0F5B7A-0000-4E3F-8A9B-0C1D2E3F4A5B}-{0000000
 constexpr short CloudItem = 5;
 constexpr const char* CloudPagePath = "/KDPC/Product";
 
-#if KORDELA_HOST_VERSION >= 19
-constexpr const char* StepBegins = "undo step \"Adding KDPC\" begins";
-#else
-constexpr const char* StepBegins = "undo step \"Adding KDPC\" opened";
-#endif
+constexpr const char* StepBegins =
+    HostUndoesByCommand ? "undo step \"Adding KDPC\" begins" : "undo step \"Adding KDPC\" opened";
 
 // A working copy of the sample project whose chair carries the product block's end marker
 // and no cloud yet, as an updated object does.
@@ -70,11 +65,12 @@ std::string PrepareProject(const nlohmann::json& cloudRows, const std::vector<st
     return projectFile.string();
 }
 
-class CloudPage : public PaletteServiceFixture {
+class CloudPage : public AddOnServiceHarness {
 protected:
     void SetUp() override
     {
-        PaletteServiceFixture::SetUp();
+        AddOnServiceHarness::SetUp();
+        StoreSetting("APIKey", kordela::test::ServiceKeys::ThreeMails);
         OpenProject(nullptr);
         OpenPalette();
         PlayPagesInWindows();
@@ -102,7 +98,7 @@ protected:
 
     void TearDown() override
     {
-        PaletteServiceFixture::TearDown();
+        AddOnServiceHarness::TearDown();
         fs::remove_all(fs::path(projectFile).parent_path());
     }
 
@@ -112,36 +108,17 @@ protected:
     std::string PageCalls(const std::string& operation, int cloudId)
     {
         pages.Forget(CloudPagePath);
-        const std::string id = std::to_string(cloudId);
-#if KORDELA_HOST_VERSION == 18
-        pages.AddStep(CloudPagePath, {Kind::Call, "Ext" + operation, {id}});
-#else
         std::string message = operation;
         message[0] = static_cast<char>(std::tolower(message[0]));
-        pages.AddStep(CloudPagePath, {Kind::Post, R"({"functionName":")" + message + R"(","kdpcId":)" + id + "}", {}});
-        const std::string callback = operation + "_callback";
-        pages.AddStep(CloudPagePath, {Kind::Await, callback, {}});
-#endif
-        const size_t from = host->TranscriptLines().size();
+        const kordela::test::BridgeCall call {.message = message,
+                                              .fields = {{"kdpcId", cloudId}},
+                                              .callback = operation + "_callback",
+                                              .legacyFunction = "Ext" + operation,
+                                              .legacyArgs = {std::to_string(cloudId)}};
+        AddBridgeCall(CloudPagePath, call);
+        const TranscriptMark mark = Mark();
         EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudItem), "");
-        const auto& lines = host->TranscriptLines();
-        for (size_t i = from; i < lines.size(); ++i) {
-#if KORDELA_HOST_VERSION == 18
-            const std::string marker = " got ";
-#else
-            const std::string marker = " received " + callback + ": ";
-#endif
-            const auto at = lines[i].find(marker);
-            if (at == std::string::npos)
-                continue;
-            const std::string rest = lines[i].substr(at + marker.size());
-#if KORDELA_HOST_VERSION == 18
-            return rest;
-#else
-            return nlohmann::json::parse(rest).get<std::string>();
-#endif
-        }
-        return "(no answer)";
+        return BridgeAnswerSince(mark, call);
     }
 
     const DevHost::LibraryPartData& ChairPart()
@@ -177,14 +154,6 @@ protected:
         return p != nullptr ? p->cells : std::vector<double> {};
     }
 
-    size_t Lines(const std::string& text) const
-    {
-        size_t n = 0;
-        for (const auto& line : host->TranscriptLines())
-            n += line.find(text) != std::string::npos ? 1 : 0;
-        return n;
-    }
-
     std::string projectFile;
 };
 
@@ -194,12 +163,9 @@ protected:
 // negative codes as the unsigned numbers the page receives.
 std::string Answer(int cloudId, int code)
 {
-#if KORDELA_HOST_VERSION == 18
-    (void)cloudId;
-    return std::to_string(code);
-#else
+    if constexpr (!kordela::test::ModernPages)
+        return std::to_string(code);
     return std::to_string(cloudId) + ", " + std::to_string(static_cast<uint32_t>(code));
-#endif
 }
 
 TEST_F(CloudPage, AttachFillsThePartInOneUndoStepAndLinkFlipsTheFlag)
@@ -218,7 +184,7 @@ TEST_F(CloudPage, AttachFillsThePartInOneUndoStepAndLinkFlipsTheFlag)
     EXPECT_EQ(ChairParam("KDPC_C0012_Title")->type, APIParT_Title);
     EXPECT_EQ(ChairParam("KDPC_C0012_Title")->description, u"Fire safety");
     EXPECT_EQ(ChairParam("Finish")->text, u"oiled");
-    EXPECT_EQ(Lines(StepBegins), 1u);
+    EXPECT_EQ(CountLines(StepBegins), 1u);
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 1u);
 
     EXPECT_EQ(PageCalls("AddKDPC", 15), Answer(15, 0));
@@ -238,11 +204,11 @@ TEST_F(CloudPage, AttachFillsThePartInOneUndoStepAndLinkFlipsTheFlag)
                           Case {"LinkKDPC", 12, 0, {12, 1, -1, 15, 1, -1}, nullptr},
                           Case {"LinkKDPC", 21, -4, {12, 1, -1, 15, 1, -1}, "The property cloud is not attached to the object."},
                           Case {"AddKDPC", 12, -4, {12, 1, -1, 15, 1, -1}, "The property cloud is already attached to the object."}}) {
-        const size_t alerts = c.alert != nullptr ? Lines(c.alert) : 0;
+        const size_t alerts = c.alert != nullptr ? CountLines(c.alert) : 0;
         EXPECT_EQ(PageCalls(c.operation, c.cloud), Answer(c.cloud, c.code)) << c.operation << " " << c.cloud;
         EXPECT_EQ(Rows(), c.rows) << c.operation << " " << c.cloud;
         if (c.alert != nullptr) {
-            EXPECT_EQ(Lines(c.alert), alerts + 1) << c.alert;
+            EXPECT_EQ(CountLines(c.alert), alerts + 1) << c.alert;
         }
     }
 }
@@ -263,8 +229,8 @@ TEST_F(CloudPage, CloudsTheServiceCannotGiveChangeNothing)
         EXPECT_EQ(ChairParam("KDPC_HNDL"), nullptr);
         ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", "none"));
     }
-    EXPECT_EQ(Lines("No dynamic parameters found"), 4u);
-    EXPECT_EQ(Lines("library part rewritten"), 0u);
+    EXPECT_EQ(CountLines("No dynamic parameters found"), 4u);
+    EXPECT_EQ(CountLines("library part rewritten"), 0u);
     // The cloud can still be attached once the service gives it.
     EXPECT_EQ(PageCalls("AddKDPC", 12), Answer(12, 0));
     EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1}));
@@ -273,9 +239,9 @@ TEST_F(CloudPage, CloudsTheServiceCannotGiveChangeNothing)
 TEST_F(CloudPage, LinkAndAttachOnAPartWithoutTheFrame)
 {
     EXPECT_EQ(PageCalls("LinkKDPC", 12), Answer(12, -1));
-    EXPECT_EQ(Lines("The chosen property cloud is not attached to the selected object."), 1u);
+    EXPECT_EQ(CountLines("The chosen property cloud is not attached to the selected object."), 1u);
     EXPECT_EQ(PageCalls("UnlinkKDPC", 12), Answer(12, -1));
-    EXPECT_EQ(Lines("The chosen property cloud is not attached to the selected object."), 2u);
+    EXPECT_EQ(CountLines("The chosen property cloud is not attached to the selected object."), 2u);
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 0u);
 }
 
@@ -290,13 +256,13 @@ TEST_F(CloudPage, FurtherCloudsRepackRowsOfAnyShapeAndReachThePlacedChair)
                           Case {{{12, 0}}, {12, 0, -1, 15, 1, -1}},
                           Case {{{12, 1, -1}}, {12, 1, -1, 15, 1, -1}}}) {
         OpenProject(c.rows);
-        const size_t steps = Lines(StepBegins);
+        const size_t steps = CountLines(StepBegins);
         EXPECT_EQ(PageCalls("AddKDPC", 15), Answer(15, 0)) << c.rows;
         EXPECT_EQ(Rows(), c.grown) << c.rows;
         EXPECT_EQ(ChairParam("KDPC_HNDL")->dim2, 3) << c.rows;
         EXPECT_EQ(InstanceRows(), c.grown) << c.rows;
         // One step brings the placed chair level, one refreshes its cloud values.
-        EXPECT_EQ(Lines(StepBegins), steps + 2) << c.rows;
+        EXPECT_EQ(CountLines(StepBegins), steps + 2) << c.rows;
         EXPECT_NE(ChairParam("KDPC_C0015_Alpha"), nullptr) << c.rows;
     }
 }
@@ -311,27 +277,27 @@ TEST_F(CloudPage, RefreshMarksOnlyTheLastRowOfTheCloud)
     EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex(), 21, false), -1);  // the product does not offer it
     OpenProject({{15, 1, 2}});
     EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex(), 12, false), -6);
-    EXPECT_EQ(Lines("The KDPC identifier could not be found."), 1u);
+    EXPECT_EQ(CountLines("The KDPC identifier could not be found."), 1u);
     OpenProject(nullptr);
     EXPECT_EQ(KDPCManager::UpdateKDPCParams(ChairIndex(), 12, false), -5);
-    EXPECT_EQ(Lines("KDPC_HNDL parameter could not be found."), 1u);
+    EXPECT_EQ(CountLines("KDPC_HNDL parameter could not be found."), 1u);
 }
 
 TEST_F(CloudPage, AttachRefusesPartsItCannotUse)
 {
-    const size_t missing = Lines("The library part could not be found!");
+    const size_t missing = CountLines("The library part could not be found!");
     EXPECT_EQ(KDPCManager::AddKDPCParams(9999, 12), -1);
     EXPECT_EQ(KDPCManager::LinkKDPCParams(9999, 12), -1);
-    EXPECT_EQ(Lines("The library part could not be found!"), missing + 2);
+    EXPECT_EQ(CountLines("The library part could not be found!"), missing + 2);
     int32_t door = 0;
     for (int32_t i = 1; host->GetProject().Part(i) != nullptr; ++i)
         if (host->GetProject().Part(i)->name == "Sliding door S2")
             door = i;
     ASSERT_NE(door, 0);
     EXPECT_EQ(KDPCManager::AddKDPCParams(door, 21), -2);
-    EXPECT_EQ(Lines("Please update the object before applying KDPC."), 1u);
+    EXPECT_EQ(CountLines("Please update the object before applying KDPC."), 1u);
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 0u);
-    EXPECT_EQ(Lines("library part rewritten"), 0u);
+    EXPECT_EQ(CountLines("library part rewritten"), 0u);
 }
 
 TEST_F(CloudPage, QueryAsksForTheProductOfThePart)
@@ -365,7 +331,7 @@ TEST_F(CloudPage, QueryAsksForTheProductOfThePart)
                 << service.Log().back().value("value", "");
         }
     }
-    EXPECT_EQ(Lines("The selected object is not a KDPC valid object."), 1u);
+    EXPECT_EQ(CountLines("The selected object is not a KDPC valid object."), 1u);
 
     KDPCManager::KDPCInfo info;
     ASSERT_EQ(KDPCManager::RetrieveObjectRelatedInformation(partNamed("Oak dining chair"), 15, &info), 0);
@@ -416,28 +382,12 @@ constexpr const char* ChairProduct = "6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B";
 constexpr const char* SecondChair = "77777777-7777-4777-8777-777777777777";
 constexpr const char* ThirdChair = "88888888-8888-4888-8888-888888888888";
 constexpr const char* FourthChair = "99999999-9999-4999-8999-999999999999";
-#if KORDELA_HOST_VERSION >= 19
-constexpr const char* UpdateStepBegins = "undo step \"Adding KDPC\" begins";
-#else
-constexpr const char* UpdateStepBegins = "undo step \"Updating KDPC\" opened";
-#endif
+constexpr const char* UpdateStepBegins =
+    HostUndoesByCommand ? "undo step \"Adding KDPC\" begins" : "undo step \"Updating KDPC\" opened";
 
 // The property-cloud update from the palette, its two pages played by script.
 class CloudUpdate : public CloudPage {
 protected:
-    void SetUp() override
-    {
-        CloudPage::SetUp();
-        host->modalDriver = [this](short dialogId) {
-            if (DGHost::IsOpen(dialogId))
-                pageProblem += pages.RunPending();
-        };
-        pages.userDriver = [this](NSWindow& window) {
-            if (!window.isClosed())
-                pageProblem += pages.RunPending();
-        };
-    }
-
     void TearDown() override
     {
         EXPECT_EQ(pageProblem, "");
@@ -517,10 +467,10 @@ TEST_F(CloudUpdate, AttachedCloudsReachThePublishedEditionsInPartAndInstances)
     ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-1;", std::string(ChairProduct) + ",12,4,15,1");
     ScriptResultPage(Result("ab"));
     const size_t queries = RequestCount("/GetKdpcInfoXml2");
-    const size_t steps = Lines(UpdateStepBegins);
+    const size_t steps = CountLines(UpdateStepBegins);
     EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
 
-    EXPECT_GT(Lines("KdpcUpdate?isSelectionUpdate=false"), 0u);
+    EXPECT_GT(CountLines("KdpcUpdate?isSelectionUpdate=false"), 0u);
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), queries + 2) << "one query per cloud";
     EXPECT_EQ(Rows(), (std::vector<double> {12, 1, 4, 15, 1, 1}));
     EXPECT_EQ(InstanceRows(), (std::vector<double> {12, 1, 4, 15, 1, 1}));
@@ -529,18 +479,18 @@ TEST_F(CloudUpdate, AttachedCloudsReachThePublishedEditionsInPartAndInstances)
     EXPECT_EQ(ChairParam("KDPC_C0015_Alpha")->text, u"0.85");
     EXPECT_EQ(InstanceText(Chair, "KDPC_C0012_Resistance"), u"EI 90");
     EXPECT_EQ(InstanceText(Chair, "KDPC_C0015_Alpha"), u"0.85");
-    EXPECT_EQ(Lines(UpdateStepBegins), steps + 2) << "each instance change is a step of its own, per cloud";
-    EXPECT_EQ(Lines("refused"), 0u);
-    EXPECT_EQ(Lines("report alert"), 0u);
+    EXPECT_EQ(CountLines(UpdateStepBegins), steps + 2) << "each instance change is a step of its own, per cloud";
+    EXPECT_EQ(CountLines("refused"), 0u);
+    EXPECT_EQ(CountLines("report alert"), 0u);
 
     // Nothing newer: the page is offered the current editions and nothing is asked for.
     pages.Forget(CloudUpdatePages.updatePage);
     pages.Forget(CloudUpdatePages.resultPage);
     pages.AddStep(CloudUpdatePages.updatePage, {Kind::Close, {}, {}});
-    const size_t resultPages = Lines("KDPCUpdateResult");
+    const size_t resultPages = CountLines("KDPCUpdateResult");
     EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), queries + 2);
-    EXPECT_EQ(Lines("KDPCUpdateResult"), resultPages) << "no result page without a result";
+    EXPECT_EQ(CountLines("KDPCUpdateResult"), resultPages) << "no result page without a result";
 }
 
 TEST_F(CloudUpdate, InstanceWithoutTheCloudEndsTheInstanceLoop)
@@ -559,21 +509,21 @@ TEST_F(CloudUpdate, InstanceWithoutTheCloudEndsTheInstanceLoop)
 
     ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-999;", std::string(ChairProduct) + ",12,3");
     ScriptResultPage(Result("a"));
-    const size_t steps = Lines(UpdateStepBegins);
+    const size_t steps = CountLines(UpdateStepBegins);
     EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
 
     EXPECT_EQ(Rows(), (std::vector<double> {12, 1, 3}));
     EXPECT_EQ(ChairParam("KDPC_C0012_Resistance")->text, u"EI 60");
     EXPECT_EQ(InstanceRows(Chair), (std::vector<double> {12, 1, 3}));
     EXPECT_EQ(InstanceText(Chair, "KDPC_C0012_Resistance"), u"EI 60");
-    EXPECT_EQ(Lines("KDPC_HNDL parameter could not be found."), 1u) << "the fourth chair is skipped";
+    EXPECT_EQ(CountLines("KDPC_HNDL parameter could not be found."), 1u) << "the fourth chair is skipped";
     EXPECT_EQ(InstanceText(FourthChair, "KDPC_C0012_Resistance"), u"old");
-    EXPECT_EQ(Lines("The KDPC identifier could not be found."), 1u) << "the second chair ends the loop";
+    EXPECT_EQ(CountLines("The KDPC identifier could not be found."), 1u) << "the second chair ends the loop";
     EXPECT_EQ(InstanceRows(SecondChair), (std::vector<double> {15, 1, -1}));
     EXPECT_EQ(InstanceText(SecondChair, "KDPC_C0012_Resistance"), u"old");
     EXPECT_EQ(InstanceRows(ThirdChair), (std::vector<double> {12, 1, -1}));
     EXPECT_EQ(InstanceText(ThirdChair, "KDPC_C0012_Resistance"), u"old");
-    EXPECT_EQ(Lines(UpdateStepBegins), steps + 1);
+    EXPECT_EQ(CountLines(UpdateStepBegins), steps + 1);
 }
 
 TEST_F(CloudUpdate, CloudsTheServiceCannotGiveAreReportedAsNotUpdated)
@@ -584,7 +534,7 @@ TEST_F(CloudUpdate, CloudsTheServiceCannotGiveAreReportedAsNotUpdated)
     ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-1;", std::string(ChairProduct) + ",12,3,15,1;");
     ScriptResultPage(Result("b", "a"));
     EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
-    EXPECT_GT(Lines("KdpcUpdate?isSelectionUpdate=true"), 0u);
+    EXPECT_GT(CountLines("KdpcUpdate?isSelectionUpdate=true"), 0u);
     EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1, 15, 1, 1})) << "the cut answer changes nothing";
     EXPECT_EQ(ChairParam("KDPC_C0012_Resistance"), nullptr);
     EXPECT_NE(ChairParam("KDPC_C0015_Alpha"), nullptr);
@@ -614,8 +564,8 @@ TEST_F(CloudUpdate, EachPartOfTheProductIsRewrittenOncePerCloud)
     const size_t queries = RequestCount("/GetKdpcInfoXml2");
     EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), queries + 2);
-    EXPECT_EQ(Lines("library part rewritten: "), 4u);
-    EXPECT_EQ(Lines("\"Oak dining chair B\""), 2u);
+    EXPECT_EQ(CountLines("library part rewritten: "), 4u);
+    EXPECT_EQ(CountLines("\"Oak dining chair B\""), 2u);
     EXPECT_EQ(Rows(), (std::vector<double> {12, 1, 3, 15, 1, 1}));
     EXPECT_EQ(InstanceRows(ChairOfSecondPart), (std::vector<double> {12, 1, 3, 15, 1, 1}));
 }

@@ -44,11 +44,12 @@ TEST_P(SampleScenario, EndsInSuccess)
 {
     const fs::path scenario = fs::path(KORDELA_SOURCE_DIR) / "Samples" / "scenarios" / (GetParam() + ".scenario");
     std::optional<kordela::test::LocalService> service;
+    std::optional<kordela::test::ScopedServiceOrigin> origin;
     if (UsesTheService(scenario)) {
         service.emplace();
-        ::setenv("KORDELA_SERVICE_ORIGIN", service->Origin().c_str(), 1);
+        origin.emplace(service->Origin());
     } else {
-        ::unsetenv("KORDELA_SERVICE_ORIGIN");
+        origin.emplace(std::nullopt);
     }
     const std::string command = "cd " + std::string(KORDELA_SOURCE_DIR) + " && " + KORDELA_DEVHOST_PATH +
                                 " --timeout 300 --scenario " + scenario.string() + " 2>&1";

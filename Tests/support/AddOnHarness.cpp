@@ -1,18 +1,8 @@
 #include "AddOnHarness.hpp"
 
-#include "DownloadObject.hpp"
-#include "Folders.hpp"
-#include "Kordela.hpp"
-#include "MainPalette.hpp"
-#include "ServiceRequest.hpp"
 
 #include "DevHost/Project.hpp"
 #include "GSPref.hpp"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,120 +12,15 @@
 #include <fstream>
 #include <sstream>
 
-extern "C" GSErrCode GetExportedFuncAddrs(API_AddOnExports* exports);
-extern "C" GSErrCode SetImportedFuncAddrs(const API_HostTable* table, size_t tableSize);
-
 namespace kordela::test {
 
 namespace {
 
-constexpr const char* OriginVariable = "KORDELA_SERVICE_ORIGIN";
 // A failed test prints at most this much of the transcript and the request log (the end).
 constexpr size_t DumpedLines = 300;
 constexpr size_t DumpedRequests = 60;
 
-// A loopback TCP socket bound to a free port; -1 when none could be made.
-int BoundLoopbackSocket(int& port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
 }  // namespace
-
-ScopedServiceOrigin::ScopedServiceOrigin(const std::string& origin)
-{
-    if (const char* value = std::getenv(OriginVariable); value != nullptr)
-        previous_ = value;
-    ::setenv(OriginVariable, origin.c_str(), 1);
-}
-
-ScopedServiceOrigin::~ScopedServiceOrigin()
-{
-    if (previous_)
-        ::setenv(OriginVariable, previous_->c_str(), 1);
-    else
-        ::unsetenv(OriginVariable);
-}
-
-int ClosedLoopbackPort()
-{
-    int port = 0;
-    const int fd = BoundLoopbackSocket(port);
-    if (fd < 0)
-        return 0;
-    // Bound but never listening: the port stays refused until another socket takes it,
-    // which a system that hands out ports in turn does not do soon.
-    ::close(fd);
-    return port;
-}
-
-std::string RefusingOrigin()
-{
-    return "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort());
-}
-
-SilentListener::SilentListener()
-{
-    socket_ = BoundLoopbackSocket(port_);
-    if (socket_ >= 0 && ::listen(socket_, 16) != 0) {
-        ::close(socket_);
-        socket_ = -1;
-        port_ = 0;
-    }
-}
-
-SilentListener::~SilentListener()
-{
-    if (socket_ >= 0)
-        ::close(socket_);
-}
-
-UnannouncedLengthServer::UnannouncedLengthServer(std::string body, std::string head)
-    : body_(std::move(body)), head_(std::move(head))
-{
-    listener_ = BoundLoopbackSocket(port_);
-    if (listener_ < 0 || ::listen(listener_, 1) != 0)
-        return;
-    thread_ = std::thread([this] {
-        const int connection = ::accept(listener_, nullptr, nullptr);
-        if (connection < 0)
-            return;
-        char request[4096];
-        std::string received;
-        while (received.find("\r\n\r\n") == std::string::npos) {
-            const ssize_t n = ::recv(connection, request, sizeof request, 0);
-            if (n <= 0)
-                break;
-            received.append(request, static_cast<size_t>(n));
-        }
-        const std::string answer = head_ + body_;
-        (void)!::send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
-        ::close(connection);
-    });
-}
-
-UnannouncedLengthServer::~UnannouncedLengthServer()
-{
-    if (listener_ >= 0) {
-        ::shutdown(listener_, SHUT_RDWR);
-        ::close(listener_);
-    }
-    if (thread_.joinable())
-        thread_.join();
-}
 
 std::vector<nlohmann::json> FilterRequests(const nlohmann::json& log, const RequestFilter& filter)
 {
@@ -224,32 +109,15 @@ void AddOnHarness::TearDown()
 {
     if (HasFailure() && host)
         PrintLines("transcript", host->TranscriptLines(), kordela::test::DumpedLines);
-    ResetTransferLimits();
+    if (resetLinkedAddOn_)
+        resetLinkedAddOn_();
     host.reset();
-}
-
-void AddOnHarness::AttachAddOn()
-{
-    ASSERT_EQ(host->Attach(GetExportedFuncAddrs, SetImportedFuncAddrs, KORDELA_HARNESS_RESOURCES_DIR, "add-on"), "");
-}
-
-void AddOnHarness::StartAddOn()
-{
-    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
-    host->Start();
 }
 
 void AddOnHarness::LoadAndStart()
 {
     ASSERT_EQ(host->Load(KORDELA_HARNESS_MODULE_PATH), "");
     host->Start();
-}
-
-void AddOnHarness::OpenPalette()
-{
-    ASSERT_NO_FATAL_FAILURE(StartAddOn());
-    ASSERT_EQ(host->SendMenuCommand(PaletteMenu), "");
-    ASSERT_NE(mainPalette, nullptr);
 }
 
 void AddOnHarness::OpenSampleProject()
@@ -281,6 +149,13 @@ void AddOnHarness::PlayPagesInWindows()
         if (!window.isClosed())
             pageProblem += pages.RunPending();
     };
+}
+
+void AddOnHarness::PlayProgressPage()
+{
+    PlayPagesInWindows();
+    // The legacy page asks by itself once it has loaded.
+    AddBridgeCall("/CadApplication/ProgressDialog", {.message = "downloadProgress"});
 }
 
 void AddOnHarness::AddBridgeCall(const std::string& pattern, const kordela::test::BridgeCall& call)
@@ -347,14 +222,6 @@ bool AddOnHarness::PaletteVisible()
     return palette && palette->visible;
 }
 
-void AddOnHarness::ShowManufacturers(int n)
-{
-    for (int i = 0; i < n; ++i)
-        mainPalette->customButtons[static_cast<size_t>(i)]->Show();
-    if (n > 0)
-        mainPalette->separator13.Show();
-}
-
 size_t AddOnHarness::ProgrammaticResizes() const
 {
     size_t count = 0;
@@ -363,43 +230,12 @@ size_t AddOnHarness::ProgrammaticResizes() const
     return count;
 }
 
-std::string AddOnHarness::Embedded()
-{
-    GS::Array<API_LibraryInfo> libraries;
-    ACAPI_Environment(APIEnv_GetLibrariesID, &libraries);
-    return libraries[0].location.ToUTF8POSIXPath() + "/KordelaLibrary";
-}
-
-std::string AddOnHarness::TemporaryFolder()
-{
-    char folder[TempPathSize] = {};
-    GetTempPath(TempPathSize, folder);
-    return folder;
-}
-
-std::vector<std::string> AddOnHarness::TemporaryFiles()
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(TemporaryFolder()))
-        names.push_back(entry.path().filename().string());
-    return names;
-}
-
 int32_t AddOnHarness::IndexOf(const std::string& name) const
 {
     for (const auto& part : host->GetProject().Parts())
         if (part.name == name)
             return part.index;
     return 0;
-}
-
-int AddOnHarness::Install(const std::string& url, const std::string& fileName)
-{
-    std::vector<char> urlBuffer(1024, '\0');
-    std::vector<char> nameBuffer(1024, '\0');
-    std::memcpy(urlBuffer.data(), url.data(), std::min<size_t>(url.size(), 1023));
-    std::memcpy(nameBuffer.data(), fileName.data(), std::min<size_t>(fileName.size(), 1023));
-    return DownloadObject(urlBuffer.data(), nameBuffer.data());
 }
 
 std::vector<int> AddOnHarness::Progress() const
@@ -446,9 +282,4 @@ void AddOnServiceHarness::PublishVersion(const std::string& version)
 std::string AddOnServiceHarness::VersionFilePath()
 {
     return "/kordela_data/documents/Apps/versionMac" + std::to_string(KORDELA_HOST_VERSION) + ".txt";
-}
-
-std::string AddOnServiceHarness::InstallerFile()
-{
-    return TemporaryFolder() + "/Kordela-ArchiCAD" + std::to_string(KORDELA_HOST_VERSION) + ".dmg";
 }

@@ -7,6 +7,9 @@
 //   AddOnServiceHarness  the same against a local catalogue service of its own, whose origin
 //                        the add-on uses for the test; a filter over the service's request
 //                        log, which is printed too when the test fails.
+//   AddOnDownloadHarness the linked add-on attached, downloads from the service behind the
+//                        scripted progress page.
+//   AddOnPaletteHarness  the palette's services: a sample API key stored.
 //
 // Pages of the host 18 build talk through the legacy web view's script object instead of
 // posting messages: BridgeCall and the page-window helpers say each thing once for both, so
@@ -17,6 +20,7 @@
 
 #include "DGHost.hpp"
 #include "DevHost/Host.hpp"
+#include "DevHost/Project.hpp"
 #include "DevHost/ScriptedPages.hpp"
 #include "HostVersion.hpp"
 
@@ -28,64 +32,9 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace kordela::test {
-
-// Sets the service origin the add-on uses (KORDELA_SERVICE_ORIGIN) while it lives and puts
-// back what was there before, also nothing.
-class ScopedServiceOrigin {
-public:
-    explicit ScopedServiceOrigin(const std::string& origin);
-    ~ScopedServiceOrigin();
-    ScopedServiceOrigin(const ScopedServiceOrigin&) = delete;
-    ScopedServiceOrigin& operator=(const ScopedServiceOrigin&) = delete;
-
-private:
-    std::optional<std::string> previous_;
-};
-
-// A loopback port nothing listens on: bound and closed again, so a connection is refused.
-int ClosedLoopbackPort();
-// "http://127.0.0.1:PORT" of ClosedLoopbackPort().
-std::string RefusingOrigin();
-
-// A loopback socket that listens but never accepts: connections are made, and nothing answers.
-class SilentListener {
-public:
-    SilentListener();
-    ~SilentListener();
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
-
-    int Port() const { return port_; }
-    std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-private:
-    int socket_ = -1;
-    int port_ = 0;
-};
-
-// One answer on one connection: by default a 200 without a length, whose body ends when the
-// connection closes; `head` gives the status line and headers otherwise.
-class UnannouncedLengthServer {
-public:
-    explicit UnannouncedLengthServer(std::string body,
-                                     std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
-    ~UnannouncedLengthServer();
-    UnannouncedLengthServer(const UnannouncedLengthServer&) = delete;
-    UnannouncedLengthServer& operator=(const UnannouncedLengthServer&) = delete;
-
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-
-private:
-    std::string body_;
-    std::string head_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-};
 
 // Which entries of the service's request log a test means; empty fields match anything.
 struct RequestFilter {
@@ -138,7 +87,8 @@ protected:
     static constexpr short OwnWindow = 0;
 
     void SetUp() override;
-    // Prints the transcript when the test failed, and puts back the transfer limits.
+    // Prints the transcript when the test failed, and puts back the linked add-on's
+    // transfer limits.
     void TearDown() override;
 
     // The add-on linked into the test program, handed the host's table (not started).
@@ -157,6 +107,8 @@ protected:
     // Pages play their scripts whenever a dialog or a browser window of the add-on waits;
     // beforePage acts first (with the dialog's id, or OwnWindow), problems go to pageProblem.
     void PlayPagesInWindows();
+    // ... and the progress page asks for each transfer step, as downloads need.
+    void PlayProgressPage();
     // Adds a page message to the script of the pages matching `pattern`.
     void AddBridgeCall(const std::string& pattern, const kordela::test::BridgeCall& call);
     // The add-on's answer to `call` since the mark, "(no answer)" when there was none.
@@ -188,6 +140,10 @@ protected:
     static void ShowManufacturers(int n);
     // Palette resizes the user did not make.
     size_t ProgrammaticResizes() const;
+    // The open palette's self-update check, as its opening runs it.
+    static GSErrCode ObserverCheck();
+    // How often the user was offered a newer add-on.
+    size_t Offers() const { return CountLines("A newer version of the Kordela add-on is available."); }
 
     // Folders of the add-on in the host's profile.
     std::string Profile() const { return host->ProfileFolder(); }
@@ -209,6 +165,9 @@ protected:
     DevHost::ScriptedPages pages;
     std::string pageProblem;
     std::function<void(short dialogId)> beforePage;
+
+private:
+    std::function<void()> resetLinkedAddOn_;
 };
 
 class AddOnServiceHarness : public AddOnHarness {
@@ -233,9 +192,32 @@ protected:
     static std::string VersionFilePath();
     static std::string InstallerFile();
     static constexpr const char* InstallerPath = "/kordela_data/documents/Apps/Kordela.dmg";
+    // Requests for manufacturers' logos.
+    size_t LogoRequests() const { return RequestCountWhere({.pathPrefix = "/logos/"}); }
 
     kordela::test::LocalService service {kordela::test::LocalService::Options::Quiet()};
 
 private:
     std::optional<kordela::test::ScopedServiceOrigin> origin_;
+};
+
+// Downloads from the local service: the linked add-on attached, the progress page played.
+class AddOnDownloadHarness : public AddOnServiceHarness {
+protected:
+    void SetUp() override
+    {
+        AddOnServiceHarness::SetUp();
+        AttachAddOn();
+        PlayProgressPage();
+    }
+};
+
+// The palette against the local service: the sample key with three unread mails stored.
+class AddOnPaletteHarness : public AddOnServiceHarness {
+protected:
+    void SetUp() override
+    {
+        AddOnServiceHarness::SetUp();
+        StoreSetting("APIKey", kordela::test::ServiceKeys::ThreeMails);
+    }
 };

@@ -2,14 +2,18 @@
 
 #include <curl/curl.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -24,6 +28,7 @@ namespace {
 constexpr auto StartTimeout = std::chrono::seconds(60);
 constexpr auto StopTimeout = std::chrono::seconds(20);
 constexpr std::string_view OriginPrefix = "origin ";
+constexpr const char* OriginVariable = "KORDELA_SERVICE_ORIGIN";
 
 void InitCurlOnce()
 {
@@ -60,6 +65,25 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user)
         reply->headers[name] = value;
     }
     return size * count;
+}
+
+// A loopback TCP socket bound to a free port; -1 when none could be made.
+int BoundLoopbackSocket(int& port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
 }
 
 // Reads the first line the child writes, giving up after the start timeout.
@@ -268,6 +292,91 @@ bool LocalService::PublishCloud(int cloudId, int edition, const nlohmann::json& 
         return SetCatalogue(catalogue);
     }
     return false;
+}
+
+ScopedServiceOrigin::ScopedServiceOrigin(const std::optional<std::string>& origin)
+{
+    if (const char* value = std::getenv(OriginVariable); value != nullptr)
+        previous_ = value;
+    if (origin)
+        ::setenv(OriginVariable, origin->c_str(), 1);
+    else
+        ::unsetenv(OriginVariable);
+}
+
+ScopedServiceOrigin::~ScopedServiceOrigin()
+{
+    if (previous_)
+        ::setenv(OriginVariable, previous_->c_str(), 1);
+    else
+        ::unsetenv(OriginVariable);
+}
+
+int ClosedLoopbackPort()
+{
+    int port = 0;
+    const int fd = BoundLoopbackSocket(port);
+    if (fd < 0)
+        return 0;
+    // Bound but never listening: the port stays refused until another socket takes it,
+    // which a system that hands out ports in turn does not do soon.
+    ::close(fd);
+    return port;
+}
+
+std::string RefusingOrigin()
+{
+    return "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+}
+
+SilentListener::SilentListener()
+{
+    socket_ = BoundLoopbackSocket(port_);
+    if (socket_ >= 0 && ::listen(socket_, 16) != 0) {
+        ::close(socket_);
+        socket_ = -1;
+        port_ = 0;
+    }
+}
+
+SilentListener::~SilentListener()
+{
+    if (socket_ >= 0)
+        ::close(socket_);
+}
+
+UnannouncedLengthServer::UnannouncedLengthServer(std::string body, std::string head)
+    : body_(std::move(body)), head_(std::move(head))
+{
+    listener_ = BoundLoopbackSocket(port_);
+    if (listener_ < 0 || ::listen(listener_, 1) != 0)
+        return;
+    thread_ = std::thread([this] {
+        const int connection = ::accept(listener_, nullptr, nullptr);
+        if (connection < 0)
+            return;
+        char request[4096];
+        std::string received;
+        while (received.find("\r\n\r\n") == std::string::npos) {
+            const ssize_t n = ::recv(connection, request, sizeof request, 0);
+            if (n <= 0)
+                break;
+            received.append(request, static_cast<size_t>(n));
+        }
+        const std::string answer = head_ + body_;
+        (void)!::send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
+        ::close(connection);
+    });
+}
+
+UnannouncedLengthServer::~UnannouncedLengthServer()
+{
+    if (listener_ >= 0) {
+        ::shutdown(listener_, SHUT_RDWR);
+        ::close(listener_);
+    }
+    if (thread_.joinable())
+        thread_.join();
 }
 
 }  // namespace kordela::test

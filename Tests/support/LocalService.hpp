@@ -5,7 +5,7 @@
 // stopped when the object goes.
 //
 //   kordela::test::LocalService service;
-//   setenv("KORDELA_SERVICE_ORIGIN", service.Origin().c_str(), 1);
+//   ScopedServiceOrigin origin(service.Origin());   // the add-on asks this service
 //   service.SetFault("/GetUnreadEmailsCount2", "http500");
 //   ... run the add-on ...
 //   for (const auto& entry : service.Log()) ...   // what went over the wire
@@ -15,9 +15,11 @@
 #include <sys/types.h>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace kordela::test {
@@ -109,5 +111,66 @@ private:
     int stdinPipe_ = -1;  // the service exits when this closes, also if the test dies
     std::string origin_;
 };
+
+// Sets the service origin the add-on uses (KORDELA_SERVICE_ORIGIN) while it lives and puts
+// back what was there before, also nothing. Without an origin the add-on uses the real
+// addresses.
+class ScopedServiceOrigin {
+public:
+    explicit ScopedServiceOrigin(const std::optional<std::string>& origin);
+    ~ScopedServiceOrigin();
+    ScopedServiceOrigin(const ScopedServiceOrigin&) = delete;
+    ScopedServiceOrigin& operator=(const ScopedServiceOrigin&) = delete;
+
+private:
+    std::optional<std::string> previous_;
+};
+
+// A loopback port nothing listens on: bound and closed again, so a connection is refused.
+int ClosedLoopbackPort();
+// "http://127.0.0.1:PORT" of ClosedLoopbackPort().
+std::string RefusingOrigin();
+
+// A loopback socket that listens but never accepts: connections are made, and nothing answers.
+class SilentListener {
+public:
+    SilentListener();
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    int Port() const { return port_; }
+    std::string Origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int socket_ = -1;
+    int port_ = 0;
+};
+
+// One answer on one connection: by default a 200 without a length, whose body ends when the
+// connection closes; `head` gives the status line and headers otherwise.
+class UnannouncedLengthServer {
+public:
+    explicit UnannouncedLengthServer(std::string body,
+                                     std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+    ~UnannouncedLengthServer();
+    UnannouncedLengthServer(const UnannouncedLengthServer&) = delete;
+    UnannouncedLengthServer& operator=(const UnannouncedLengthServer&) = delete;
+
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+private:
+    std::string body_;
+    std::string head_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+// API keys the sample catalogue knows, by what the service answers for them.
+namespace ServiceKeys {
+inline constexpr const char* ThreeMails = "3f2504e0-4f89-11d3-9a0c-0305e82c3301";
+inline constexpr const char* ManyMails = "9B1DEB4D-3B7D-4BAD-9BDD-2B0D7B3DCB6D";
+}  // namespace ServiceKeys
 
 }  // namespace kordela::test

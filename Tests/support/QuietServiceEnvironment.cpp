@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -20,17 +20,18 @@ public:
         for (auto& manufacturer : catalogue["manufacturers"])
             manufacturer["featured"] = false;
         ASSERT_TRUE(service_->SetCatalogue(catalogue));
-        ::setenv("KORDELA_SERVICE_ORIGIN", service_->Origin().c_str(), 1);
+        origin_.emplace(service_->Origin());
     }
 
     void TearDown() override
     {
-        ::unsetenv("KORDELA_SERVICE_ORIGIN");
+        origin_.reset();
         service_.reset();
     }
 
 private:
     std::unique_ptr<kordela::test::LocalService> service_;
+    std::optional<kordela::test::ScopedServiceOrigin> origin_;
 };
 
 [[maybe_unused]] const auto* const environment = ::testing::AddGlobalTestEnvironment(new QuietServiceEnvironment);

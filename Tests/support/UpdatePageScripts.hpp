@@ -4,7 +4,7 @@
 // once the page has loaded and takes the choice through its script object.
 #pragma once
 
-#include "DevHost/ScriptedPages.hpp"
+#include "AddOnHarness.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -30,25 +30,20 @@ inline void ScriptUpdatePage(DevHost::ScriptedPages& pages, const UpdatePageName
                              const std::string& expectedList, const std::string& choice)
 {
     using Kind = DevHost::PageStep::Kind;
-#if KORDELA_HOST_VERSION == 18
+    kordela::test::AddBridgeCall(pages, names.updatePage, {.message = names.getInfo});
     pages.AddStep(names.updatePage, {Kind::Await, "FakePost", {}});
     pages.AddStep(names.updatePage, {Kind::Expect, expectedList, {}});
-    pages.AddStep(names.updatePage, {Kind::Call, names.legacyDoUpdate, {nlohmann::json(choice).dump()}});
-#else
-    pages.AddStep(names.updatePage, {Kind::Post, nlohmann::json {{"functionName", names.getInfo}}.dump(), {}});
-    pages.AddStep(names.updatePage, {Kind::Await, "FakePost", {}});
-    pages.AddStep(names.updatePage, {Kind::Expect, expectedList, {}});
-    pages.AddStep(names.updatePage,
-                  {Kind::Post, nlohmann::json {{"functionName", names.doUpdate}, {"items", choice}}.dump(), {}});
-#endif
+    kordela::test::AddBridgeCall(pages, names.updatePage,
+                                 {.message = names.doUpdate,
+                                  .fields = {{"items", choice}},
+                                  .legacyFunction = names.legacyDoUpdate,
+                                  .legacyArgs = {nlohmann::json(choice).dump()}});
 }
 
 inline void ScriptResultPage(DevHost::ScriptedPages& pages, const UpdatePageNames& names, const std::string& expected)
 {
     using Kind = DevHost::PageStep::Kind;
-#if KORDELA_HOST_VERSION != 18
-    pages.AddStep(names.resultPage, {Kind::Post, nlohmann::json {{"functionName", names.resultGetInfo}}.dump(), {}});
-#endif
+    kordela::test::AddBridgeCall(pages, names.resultPage, {.message = names.resultGetInfo});
     pages.AddStep(names.resultPage, {Kind::Await, "FakePost", {}});
     pages.AddStep(names.resultPage, {Kind::Expect, expected, {}});
     pages.AddStep(names.resultPage, {Kind::Close, {}, {}});

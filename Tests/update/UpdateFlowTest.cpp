@@ -2,13 +2,11 @@
 // by script, receives the product list and sends its choice; the local service answers the
 // query; the library parts and placed elements are rewritten, each element as an undo step
 // of its own; the result page receives the result.
-#include "../hostservices/AddOnServiceHost.hpp"
+#include "AddOnHarness.hpp"
 #include "ParameterText.hpp"
 #include "UpdateManager.hpp"
 
 #include "BM.hpp"
-#include "DGHost.hpp"
-#include "DevHost/ScriptedPages.hpp"
 #include "UpdatePageScripts.hpp"
 
 #include <string>
@@ -25,30 +23,15 @@ constexpr const char* Window = "D4C3B2A1-F6E5-4817-8A9B-0C1D2E3F4A5C";
 constexpr const char* ChairElement = "11111111-1111-4111-8111-111111111111";
 constexpr const char* WindowElement = "44444444-4444-4444-8444-444444444444";
 
-class UpdateFlowTest : public AddOnServiceHostTest {
+class UpdateFlowTest : public AddOnServiceHarness {
 protected:
     void SetUp() override
     {
-        AddOnServiceHostTest::SetUp();
+        AddOnServiceHarness::SetUp();
+        AttachAddOn();
         OpenSampleProject();
-        StoreSetting("APIKey", "3f2504e0-4f89-11d3-9a0c-0305e82c3301");
-        host->modalDriver = [this](short dialogId) {
-            if (DGHost::IsOpen(dialogId))
-                pageProblem += pages.RunPending();
-        };
-        pages.userDriver = [this](NSWindow& window) {
-            if (!window.isClosed())
-                pageProblem += pages.RunPending();
-        };
-    }
-
-    void TearDown() override
-    {
-        if (HasFailure() && getenv("DUMP"))
-            for (const auto& line : host->TranscriptLines())
-                std::fprintf(stderr, "| %s\n", line.c_str());
-        AddOnServiceHostTest::TearDown();
-        unsetenv("KORDELA_SERVICE_ORIGIN");
+        StoreSetting("APIKey", kordela::test::ServiceKeys::ThreeMails);
+        PlayPagesInWindows();
     }
 
     void ScriptUpdatePage(const std::string& expectedList, const std::string& choice)
@@ -103,9 +86,6 @@ protected:
         }
         return json + "]";
     }
-
-    DevHost::ScriptedPages pages;
-    std::string pageProblem;
 };
 
 }  // namespace
