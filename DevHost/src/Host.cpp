@@ -195,16 +195,29 @@ GSErrCode Host::Start()
 
 void Host::Quit()
 {
+    End(true);
+}
+
+void Host::Unload()
+{
+    End(false);
+}
+
+void Host::End(bool quitEvent)
+{
     if (!started_ || freed_)
         return;
     if (modalSessions_ > 0) {
-        if (!quitPending_)
-            Transcript("quit: the host first ends its open modal sessions");
-        quitPending_ = true;
+        if (!pendingEnd_)
+            Transcript(std::string(quitEvent ? "quit" : "unload") + ": the host first ends its open modal sessions");
+        pendingEnd_ = pendingEnd_.value_or(false) || quitEvent;
         return;
     }
-    quitPending_ = false;
-    SendProjectEvent(APINotify_Quit);
+    pendingEnd_.reset();
+    if (quitEvent)
+        SendProjectEvent(APINotify_Quit);
+    else
+        Transcript("> unload (no quit event)");
     const GSErrCode result = exports_.freeData();
     Transcript("FreeData -> " + Hex(result));
     freed_ = true;
@@ -212,8 +225,8 @@ void Host::Quit()
 
 void Host::FinishPendingQuit()
 {
-    if (quitPending_ && modalSessions_ == 0)
-        Quit();
+    if (pendingEnd_ && modalSessions_ == 0)
+        End(*pendingEnd_);
 }
 
 std::string Host::SendMenuCommand(short menuResId, int32_t itemIndex)
@@ -244,6 +257,8 @@ void Host::SendProjectEvent(int32_t eventCode)
 
 std::string Host::SpecialFolder(API_SpecFolderID id) const
 {
+    if (const auto set = specialFolders_.find(id); set != specialFolders_.end())
+        return set->second;
     // Hosts 15 and 16 number their special folders one lower.
     const int shift = Version <= 16 ? 1 : 0;
     if (id == 6 - shift)
@@ -384,7 +399,7 @@ void Host::RunModalLoop(short dialogId)
 {
     FlushTranscript();
     // On the way to quitting, a dialog that opens now is closed at once.
-    if (quitPending_)
+    if (pendingEnd_)
         return;
     const ModalSession session(*this);
     if (modalDriver)
@@ -402,8 +417,13 @@ int Host::AnswerAlert(const Platform::AlertRequest& alert)
     for (const auto& button : alert.buttons)
         buttons += " [" + button + "]";
     Transcript("alert \"" + alert.title + "\": " + alert.text + (alert.secondaryText.empty() ? "" : " / " + alert.secondaryText) +
-               buttons + " -> " + std::to_string(answer));
+               buttons + " -> " + std::to_string(answer) + " (type " + std::to_string(alert.type) + ")");
     return answer;
+}
+
+std::optional<int> Host::FailCall(const char* name, const std::vector<std::string>& arguments)
+{
+    return faults_.Take(name, [&arguments] { return arguments; });
 }
 
 std::optional<std::string> Host::PickFolder(const std::string&, const std::string&)

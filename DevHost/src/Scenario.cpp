@@ -404,6 +404,29 @@ void Scenario::AddBuiltInCommands()
         host_.Quit();
         return std::string();
     });
+    AddCommand("unload", [this](const std::vector<std::string>& w) {
+        if (w.size() != 1)
+            return Usage("unload");
+        host_.Unload();
+        return std::string();
+    });
+    AddCommand("folder", [this](const std::vector<std::string>& w) {
+        long id = 0;
+        if (w.size() != 3 || !ParseInt(w[1], &id))
+            return Usage("folder ID PATH");
+        host_.SetSpecialFolder(static_cast<API_SpecFolderID>(id), w[2]);
+        host_.Transcript("special folder " + w[1] + ": " + w[2]);
+        return std::string();
+    });
+    AddCommand("host-resize", [](const std::vector<std::string>& w) {
+        DG::Point size;
+        if (w.size() != 2 || !ParseSize(w[1], &size))
+            return Usage("host-resize WIDTHxHEIGHT");
+        return DGHost::HostResize(PaletteId, size);
+    });
+    AddCommand("palette-opened", [](const std::vector<std::string>& w) {
+        return w.size() == 1 ? DGHost::SendOpened(PaletteId) : Usage("palette-opened");
+    });
 }
 
 }  // namespace DevHost

@@ -2,7 +2,7 @@
 
 
 #include "DevHost/Project.hpp"
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 
 #include <algorithm>
 #include <cstdio>

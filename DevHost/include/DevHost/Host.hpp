@@ -50,7 +50,10 @@ public:
     // unwind, and the quit follows when the host is back in its own event loop
     // (FinishPendingQuit, or the end of the menu command or event that opened them).
     void Quit();
-    bool QuitPending() const { return quitPending_; }
+    // FreeData without the quit event, as when the host unloads the add-on; the same care
+    // for open modal sessions.
+    void Unload();
+    bool QuitPending() const { return pendingEnd_.has_value(); }
     void FinishPendingQuit();
 
     // Marks a modal session of the user's side for as long as it lives.
@@ -74,6 +77,8 @@ public:
 
     const std::string& ProfileFolder() const { return profile_; }
     std::string SpecialFolder(API_SpecFolderID id) const;
+    // Puts a special folder elsewhere (the id as this host version numbers it).
+    void SetSpecialFolder(API_SpecFolderID id, const std::string& folder) { specialFolders_[id] = folder; }
     // Where the host application lies (its special folder): "<profile>/Applications/ArchiCAD NN".
     std::string ApplicationFolder() const;
     std::string ResolveProgram(const std::string& program) const;
@@ -104,6 +109,7 @@ public:
     void RunModalLoop(short dialogId) override;
     int AnswerAlert(const Platform::AlertRequest& alert) override;
     std::optional<std::string> PickFolder(const std::string& title, const std::string& startFolder) override;
+    std::optional<int> FailCall(const char* name, const std::vector<std::string>& arguments) override;
 
     // Host functions, reached from the table.
     GSErrCode RegisterMenu(short menuResId, short promptResId, int32_t menuCode, int32_t flags);
@@ -126,6 +132,8 @@ public:
 
 private:
     std::string Normalise(std::string line) const;
+    // The quit event (or not), then FreeData; deferred while a modal session runs.
+    void End(bool quitEvent);
 
     Options options_;
     std::string profile_;
@@ -138,7 +146,8 @@ private:
     bool started_ = false;
     bool freed_ = false;
     int modalSessions_ = 0;
-    bool quitPending_ = false;
+    std::optional<bool> pendingEnd_;  // ending asked for in a modal session: with the quit event or without
+    std::map<API_SpecFolderID, std::string> specialFolders_;
 
     struct Menu {
         short resId = 0;
