@@ -1,5 +1,6 @@
 #include "DevHost/Host.hpp"
 #include "DevHost/Project.hpp"
+#include "HostCall.hpp"
 
 #include "CH.hpp"
 #include "CommandRunnerHost.hpp"
@@ -24,6 +25,57 @@ namespace DevHost {
 namespace {
 
 Host* current = nullptr;
+using Args = std::vector<std::string>;
+
+// The table's entries forward to the one running host.
+API_HostTable MakeTable()
+{
+    API_HostTable table {};
+    table.RegisterMenu = [](short a, short b, int32_t c, int32_t d) {
+        return HostCall("RegisterMenu", [a] { return Args {std::to_string(a)}; },
+                        [&](Host& h) { return h.RegisterMenu(a, b, c, d); });
+    };
+    table.InstallMenuHandler = [](short a, APIMenuCommandProc* b) {
+        return HostCall("InstallMenuHandler", [a] { return Args {std::to_string(a)}; },
+                        [&](Host& h) { return h.InstallMenuHandler(a, b); });
+    };
+    table.CatchProjectEvent = [](int32_t a, APIProjectEventHandlerProc* b) {
+        return HostCall("CatchProjectEvent", [a] { return Args {Hex(a)}; },
+                        [&](Host& h) { return h.CatchProjectEvent(a, b); });
+    };
+    table.Environment = [](int32_t a, void* b, void* c, void* d) {
+        return HostCall("Environment", [a] { return Args {CodeText(a)}; },
+                        [&](Host& h) { return h.Environment(a, b, c, d); });
+    };
+    table.Goodies = [](int32_t a, void* b, void* c, void* d, void* e) {
+        return HostCall("Goodies", [a] { return Args {CodeText(a)}; },
+                        [&](Host& h) { return h.Goodies(a, b, c, d, e); });
+    };
+    table.WriteReport = [](const char* a, bool b) {
+        return HostCall("WriteReport", [&](Host& h) { return h.WriteReport(a, b); });
+    };
+    table.GetLocStr = [](char* a, size_t b, short c, short d) {
+        // A string that cannot be read leaves an empty text.
+        if (a != nullptr && b > 0)
+            a[0] = '\0';
+        return HostCall("GetLocStr", [c, d] { return Args {std::to_string(c), std::to_string(c) + "/" + std::to_string(d)}; },
+                        [&](Host& h) { return h.GetLocStr(a, b, c, d); });
+    };
+    table.UnregisterModelessWindow = [](int32_t a) {
+        return HostCall("UnregisterModelessWindow", [a] { return Args {std::to_string(a)}; },
+                        [&](Host& h) { return h.UnregisterModelessWindow(a); });
+    };
+    table.GetOwnResModule = [](GSResModule* module) {
+        return HostCall("GetOwnResModule", [&](Host& h) {
+            *module = h.AddOnResModule();
+            return *module != 0 ? NoError : ErrCode::General;
+        });
+    };
+    Project::FillTable(table);
+    return table;
+}
+
+}  // namespace
 
 std::string Hex(int32_t value)
 {
@@ -31,52 +83,6 @@ std::string Hex(int32_t value)
     std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(value));
     return text;
 }
-
-// Calls the running host; a call that arrives when no host runs (after its shut-down) fails.
-template <class F>
-GSErrCode OnHost(F call)
-{
-    Host* host = Host::Current();
-    return host != nullptr ? call(*host) : ErrCode::General;
-}
-
-// The table's entries forward to the one running host.
-API_HostTable MakeTable()
-{
-    API_HostTable table {};
-    table.RegisterMenu = [](short a, short b, int32_t c, int32_t d) {
-        return OnHost([&](Host& h) { return h.RegisterMenu(a, b, c, d); });
-    };
-    table.InstallMenuHandler = [](short a, APIMenuCommandProc* b) {
-        return OnHost([&](Host& h) { return h.InstallMenuHandler(a, b); });
-    };
-    table.CatchProjectEvent = [](int32_t a, APIProjectEventHandlerProc* b) {
-        return OnHost([&](Host& h) { return h.CatchProjectEvent(a, b); });
-    };
-    table.Environment = [](int32_t a, void* b, void* c, void* d) {
-        return OnHost([&](Host& h) { return h.Environment(a, b, c, d); });
-    };
-    table.Goodies = [](int32_t a, void* b, void* c, void* d, void* e) {
-        return OnHost([&](Host& h) { return h.Goodies(a, b, c, d, e); });
-    };
-    table.WriteReport = [](const char* a, bool b) { return OnHost([&](Host& h) { return h.WriteReport(a, b); }); };
-    table.GetLocStr = [](char* a, size_t b, short c, short d) {
-        return OnHost([&](Host& h) { return h.GetLocStr(a, b, c, d); });
-    };
-    table.UnregisterModelessWindow = [](int32_t a) {
-        return OnHost([&](Host& h) { return h.UnregisterModelessWindow(a); });
-    };
-    table.GetOwnResModule = [](GSResModule* module) {
-        return OnHost([&](Host& h) {
-            *module = h.AddOnResModule();
-            return *module != 0 ? NoError : ErrCode::General;
-        });
-    };
-    Project::FillTable(table, [] () -> Project& { return Host::Current()->GetProject(); });
-    return table;
-}
-
-}  // namespace
 
 std::string EventName(int32_t eventCode)
 {
@@ -96,7 +102,8 @@ Host* Host::Current()
     return current;
 }
 
-Host::Host(Options options) : options_(std::move(options)), table_(MakeTable())
+Host::Host(Options options)
+    : options_(std::move(options)), table_(MakeTable()), faults_([this](const std::string& line) { Transcript(line); })
 {
     if (options_.profileFolder.empty()) {
         std::string pattern = (fs::temp_directory_path() / "devhost-profile-XXXXXX").string();
@@ -191,12 +198,38 @@ GSErrCode Host::Start()
 
 void Host::Quit()
 {
+    End(true);
+}
+
+void Host::Unload()
+{
+    End(false);
+}
+
+void Host::End(bool quitEvent)
+{
     if (!started_ || freed_)
         return;
-    SendProjectEvent(APINotify_Quit);
+    if (modalSessions_ > 0) {
+        if (!pendingEnd_)
+            Transcript(std::string(quitEvent ? "quit" : "unload") + ": the host first ends its open modal sessions");
+        pendingEnd_ = pendingEnd_.value_or(false) || quitEvent;
+        return;
+    }
+    pendingEnd_.reset();
+    if (quitEvent)
+        SendProjectEvent(APINotify_Quit);
+    else
+        Transcript("> unload (no quit event)");
     const GSErrCode result = exports_.freeData();
     Transcript("FreeData -> " + Hex(result));
     freed_ = true;
+}
+
+void Host::FinishPendingQuit()
+{
+    if (pendingEnd_ && modalSessions_ == 0)
+        End(*pendingEnd_);
 }
 
 std::string Host::SendMenuCommand(short menuResId, int32_t itemIndex)
@@ -210,6 +243,7 @@ std::string Host::SendMenuCommand(short menuResId, int32_t itemIndex)
     params.menuItemRef.menuResID = menuResId;
     params.menuItemRef.itemIndex = itemIndex;
     menu_->handler(&params);
+    FinishPendingQuit();
     return {};
 }
 
@@ -218,12 +252,16 @@ void Host::SendProjectEvent(int32_t eventCode)
     const bool caught = eventHandler_ != nullptr && (caughtEvents_ & eventCode) != 0;
     Transcript("> project event " + Hex(eventCode) + " (" + EventName(eventCode) + ")" +
                (caught ? "" : ": not caught by the add-on"));
-    if (caught)
+    if (caught) {
         eventHandler_(static_cast<API_NotifyEventID>(eventCode), 0);
+        FinishPendingQuit();
+    }
 }
 
 std::string Host::SpecialFolder(API_SpecFolderID id) const
 {
+    if (const auto set = specialFolders_.find(id); set != specialFolders_.end())
+        return set->second;
     // Hosts 15 and 16 number their special folders one lower.
     const int shift = Version <= 16 ? 1 : 0;
     if (id == 6 - shift)
@@ -363,6 +401,10 @@ void Host::FlushTranscriptAfterCrash()
 void Host::RunModalLoop(short dialogId)
 {
     FlushTranscript();
+    // On the way to quitting, a dialog that opens now is closed at once.
+    if (pendingEnd_)
+        return;
+    const ModalSession session(*this);
     if (modalDriver)
         modalDriver(dialogId);
 }
@@ -378,8 +420,13 @@ int Host::AnswerAlert(const Platform::AlertRequest& alert)
     for (const auto& button : alert.buttons)
         buttons += " [" + button + "]";
     Transcript("alert \"" + alert.title + "\": " + alert.text + (alert.secondaryText.empty() ? "" : " / " + alert.secondaryText) +
-               buttons + " -> " + std::to_string(answer));
+               buttons + " -> " + std::to_string(answer) + " (type " + std::to_string(alert.type) + ")");
     return answer;
+}
+
+std::optional<int> Host::FailCall(const char* name, const std::vector<std::string>& arguments)
+{
+    return faults_.Take(name, [&arguments] { return arguments; });
 }
 
 std::optional<std::string> Host::PickFolder(const std::string&, const std::string&)

@@ -42,19 +42,19 @@ std::string Usage(const std::string& usage)
     return "usage: " + usage;
 }
 
-// fault file OP PATH ERROR | fault file clear
+// fault file OP PATH ERROR | fault file clear (given the words after "file")
 std::string FileFault(const std::vector<std::string>& w)
 {
-    if (w.size() == 3 && w[2] == "clear") {
+    if (w.size() == 1 && w[0] == "clear") {
         IO::Faults::Clear();
         return {};
     }
-    const auto operation = w.size() == 5 ? IO::Faults::ParseOperation(w[2]) : std::nullopt;
-    const auto error = w.size() == 5 ? IO::Faults::ParseError(w[4]) : std::nullopt;
-    if (!operation || !error || w[3].empty() || w[3].front() != '/')
+    const auto operation = w.size() == 3 ? IO::Faults::ParseOperation(w[0]) : std::nullopt;
+    const auto error = w.size() == 3 ? IO::Faults::ParseError(w[2]) : std::nullopt;
+    if (!operation || !error || w[1].empty() || w[1].front() != '/')
         return Usage("fault file create|open|write|copy|delete|folder /PATH exists|denied|full|missing|other, "
                      "or fault file clear");
-    IO::Faults::Set(*operation, w[3], *error);
+    IO::Faults::Set(*operation, w[1], *error);
     return {};
 }
 
@@ -156,8 +156,11 @@ bool Scenario::Run(std::istream& script)
     host_.modalDriver = [this](short dialogId) {
         DriveWhile([dialogId] { return DGHost::IsOpen(dialogId); }, "dialog " + std::to_string(dialogId));
     };
-    while (RunIdle() && next_ < lines_.size())
+    while (RunIdle() && next_ < lines_.size()) {
         Step();
+        host_.FinishPendingQuit();
+    }
+    host_.FinishPendingQuit();
     host_.modalDriver = nullptr;
     if (!failed_)
         host_.Transcript("SUCCESS");
@@ -178,10 +181,12 @@ std::function<void()> Scenario::NextLineIf(const std::function<bool(const std::v
 
 void Scenario::DriveWhile(const std::function<bool()>& open, const std::string& what)
 {
-    // Pending events may close the window before the user's next line is read.
-    while (RunIdle() && open() && next_ < lines_.size())
+    // Pending events may close the window before the user's next line is read. When the
+    // host is quitting the session ends, and with it the window.
+    const Host::ModalSession session(host_);
+    while (!host_.QuitPending() && RunIdle() && open() && next_ < lines_.size())
         Step();
-    if (!failed_ && open())
+    if (!failed_ && !host_.QuitPending() && open())
         Fail("the scenario ended while " + what + " was open");
 }
 
@@ -207,6 +212,8 @@ void Scenario::Step()
 {
     // Each of the user's turns starts with the transcript so far on screen.
     host_.FlushTranscript();
+    if (stepObserver_)
+        stepObserver_(next_ + 1);
     std::string error;
     const std::string line = ExpandVariables(lines_[next_++], &error);
     if (!error.empty())
@@ -381,13 +388,24 @@ void Scenario::AddBuiltInCommands()
         host_.folderPicks.push_back(w[1] == "cancel" ? std::nullopt : std::optional<std::string>(w[1]));
         return std::string();
     });
-    AddCommand("fault", [](const std::vector<std::string>& w) {
-        if (w.size() >= 2 && w[1] == "file")
-            return FileFault(w);
-        if (w.size() != 2 || w[1] != "icon-change")
+    // "fault KIND ...": each kind of fault has its own handler, given the words after the kind.
+    AddFaultKind("icon-change", [](const std::vector<std::string>& w) {
+        if (!w.empty())
             return Usage("fault icon-change");
         DGHost::FailNextIconChange();
         return std::string();
+    });
+    AddFaultKind("host", [this](const std::vector<std::string>& w) { return AddHostFault(host_.Faults(), w); });
+    AddFaultKind("file", FileFault);
+    AddCommand("fault", [this](const std::vector<std::string>& w) {
+        const auto kind = w.size() >= 2 ? faultKinds_.find(w[1]) : faultKinds_.end();
+        if (kind == faultKinds_.end()) {
+            std::string kinds;
+            for (const auto& [name, handler] : faultKinds_)
+                kinds += (kinds.empty() ? "" : "|") + name;
+            return Usage("fault " + kinds + " ...");
+        }
+        return kind->second(std::vector<std::string>(w.begin() + 2, w.end()));
     });
     AddCommand("print", [this](const std::vector<std::string>& w) {
         return w.size() == 2 ? Print(w[1]) : Usage("print palette|dialogs|settings|help|menu");
@@ -403,6 +421,29 @@ void Scenario::AddBuiltInCommands()
     AddCommand("quit", [this](const std::vector<std::string>&) {
         host_.Quit();
         return std::string();
+    });
+    AddCommand("unload", [this](const std::vector<std::string>& w) {
+        if (w.size() != 1)
+            return Usage("unload");
+        host_.Unload();
+        return std::string();
+    });
+    AddCommand("folder", [this](const std::vector<std::string>& w) {
+        long id = 0;
+        if (w.size() != 3 || !ParseInt(w[1], &id))
+            return Usage("folder ID PATH");
+        host_.SetSpecialFolder(static_cast<API_SpecFolderID>(id), w[2]);
+        host_.Transcript("special folder " + w[1] + ": " + w[2]);
+        return std::string();
+    });
+    AddCommand("host-resize", [](const std::vector<std::string>& w) {
+        DG::Point size;
+        if (w.size() != 2 || !ParseSize(w[1], &size))
+            return Usage("host-resize WIDTHxHEIGHT");
+        return DGHost::HostResize(PaletteId, size);
+    });
+    AddCommand("palette-opened", [](const std::vector<std::string>& w) {
+        return w.size() == 1 ? DGHost::SendOpened(PaletteId) : Usage("palette-opened");
     });
 }
 

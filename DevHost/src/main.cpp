@@ -24,26 +24,25 @@ namespace {
 
 void PrintUsage()
 {
-    std::cout << "usage: devhost [--module FILE] [--profile DIR] [--project FILE] [--timeout SECONDS] [--scenario FILE | -]\n"
+    std::cout << "usage: devhost [--module FILE] [--profile DIR] [--project FILE] [--timeout SECONDS] [--step-timeout SECONDS] [--scenario FILE | -]\n"
                  "  --module    the add-on module (default: Kordela.so beside devhost)\n"
                  "  --profile   the host's profile folder: preferences and special folders (default: a fresh one)\n"
                  "  --project   the project to open (a JSON file; its library parts and elements)\n"
                  "  --timeout   the watchdog's limit for the whole scenario (default: 120)\n"
+                 "  --step-timeout  the watchdog's limit for each line of the scenario (default: 60)\n"
                  "  --scenario  the scenario script; without it the add-on is only loaded, started and quit\n";
 }
 
-// Ends a scenario that runs too long, however it is stuck.
+// Ends a scenario that runs too long, however it is stuck: the whole run has one limit,
+// each line of the scenario another (a line's own limit starts again at each nested line
+// of a dialog it opened).
 class Watchdog {
 public:
-    explicit Watchdog(int seconds)
-        : thread_([this, seconds] {
-              std::unique_lock lock(mutex_);
-              if (!cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
-                  DevHost::Host::FlushTranscriptAfterCrash();
-                  std::cout << "FAILURE: watchdog: the scenario ran longer than " << seconds << " s" << std::endl;
-                  std::_Exit(3);
-              }
-          })
+    using Clock = std::chrono::steady_clock;
+
+    Watchdog(int runSeconds, int stepSeconds)
+        : runDeadline_(Clock::now() + std::chrono::seconds(runSeconds)), stepSeconds_(stepSeconds),
+          stepDeadline_(Clock::time_point::max()), thread_([this, runSeconds] { Watch(runSeconds); })
     {
     }
     ~Watchdog()
@@ -56,10 +55,43 @@ public:
         thread_.join();
     }
 
+    // A scenario line begins.
+    void Step(size_t line)
+    {
+        std::lock_guard lock(mutex_);
+        line_ = line;
+        stepDeadline_ = Clock::now() + std::chrono::seconds(stepSeconds_);
+        cv_.notify_all();
+    }
+
 private:
+    void Watch(int runSeconds)
+    {
+        std::unique_lock lock(mutex_);
+        while (!done_) {
+            const auto now = Clock::now();
+            if (now >= runDeadline_)
+                Fail("the scenario ran longer than " + std::to_string(runSeconds) + " s");
+            if (now >= stepDeadline_)
+                Fail("line " + std::to_string(line_) + " ran longer than " + std::to_string(stepSeconds_) + " s");
+            cv_.wait_until(lock, std::min(runDeadline_, stepDeadline_));
+        }
+    }
+
+    [[noreturn]] static void Fail(const std::string& why)
+    {
+        DevHost::Host::FlushTranscriptAfterCrash();
+        std::cout << "FAILURE: watchdog: " << why << std::endl;
+        std::_Exit(3);
+    }
+
     std::mutex mutex_;
     std::condition_variable cv_;
     bool done_ = false;
+    const Clock::time_point runDeadline_;
+    const int stepSeconds_;
+    Clock::time_point stepDeadline_;
+    size_t line_ = 0;
     std::thread thread_;
 };
 
@@ -87,6 +119,7 @@ int main(int argc, char** argv)
     std::string project;
     DevHost::Options options;
     int timeout = 120;
+    int stepTimeout = 60;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -98,6 +131,8 @@ int main(int argc, char** argv)
             project = argv[++i];
         } else if (arg == "--timeout" && hasValue) {
             timeout = std::atoi(argv[++i]);
+        } else if (arg == "--step-timeout" && hasValue) {
+            stepTimeout = std::atoi(argv[++i]);
         } else if (arg == "--scenario" && hasValue) {
             scenario = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
@@ -112,7 +147,7 @@ int main(int argc, char** argv)
     if (module.empty())
         module = (fs::canonical("/proc/self/exe").parent_path() / "Kordela.so").string();
 
-    Watchdog watchdog(timeout > 0 ? timeout : 120);
+    Watchdog watchdog(timeout > 0 ? timeout : 120, stepTimeout > 0 ? stepTimeout : 60);
     options.echo = &std::cout;
     options.echoDescriptor = STDOUT_FILENO;
     WriteOutOnFatalSignals();
@@ -139,6 +174,7 @@ int main(int argc, char** argv)
             return 0;
         }
         DevHost::Scenario runner(host);
+        runner.SetStepObserver([&watchdog](size_t line) { watchdog.Step(line); });
         DevHost::AddProjectCommands(runner, host);
         DevHost::AddPageCommands(runner, pages);
         bool ok = false;

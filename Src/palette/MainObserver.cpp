@@ -100,11 +100,14 @@ void MainObserver::PanelCloseRequested(const DG::PanelCloseRequestEvent&, bool* 
 void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
 {
     MainPalette& palette = **palettePtr;
+    const PaletteWatch watch(palettePtr);
 
     OpenStartupProgress();
     SetStartupProgress(1, true);
 
     const GSErrCode selfUpdate = CheckForSelfUpdate(AddOnVersion);
+    if (watch.Gone())
+        return;
     if (selfUpdate == ErrCode::NotFound) {
         DGModelessClose(StartupProgressDialogId);
         DGAlert(-1, GS::UniString(LocString(Messages::List, Messages::VersionCheckTitle)),
@@ -119,6 +122,8 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
 
     // The user gets one chance to enter a key before the palette's requests need it.
     GetCheckedAPIKey();
+    if (watch.Gone())
+        return;
 
     SetStartupProgress(5, true);
     SetStartupProgress(25, true);
@@ -127,6 +132,8 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
         palette.catalogueUnreachable = false;
         int count = 0;
         AskForNumOfMailsHandler(count);
+        if (watch.Gone())
+            return;
         if (count > MaxMailCount)
             count = MaxMailCount;
         palette.UpdateMailcounter(static_cast<short>(count));
@@ -163,11 +170,14 @@ void MainObserver::DisposeRequested(GS::DisposableObject& source)
 
 void MainObserver::ButtonClicked(const DG::ButtonClickEvent& event)
 {
+    const PaletteWatch watch(palettePtr);
     try {
         RunButtonAction(event.GetSource());
     } catch (...) {
         // A failing action must not take the palette down; the counter refresh still runs.
     }
+    if (watch.Gone())
+        return;
     try {
         RefreshMailCounter();
     } catch (...) {

@@ -141,7 +141,12 @@ std::vector<FeaturedEntry> ReadFeaturedEntries(XmlAnswer& reader, const char* el
 int MainObserver::AskForNumOfMailsHandler(int& count)
 {
     SetStartupProgress(30);
+    const PaletteWatch watch(palettePtr);
     const auto key = GetCheckedAPIKey();
+    if (watch.Gone()) {
+        count = 0;
+        return 0;
+    }
     const PostResult post =
         PostServiceRequest(Endpoints::Scheme::Https, "/GetUnreadEmailsCount2", FormatRequest(MailRequestTemplate, {key.get()}));
     if (!post.started) {

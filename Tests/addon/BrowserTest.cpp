@@ -9,7 +9,7 @@
 #include "SettingsDialog.hpp"
 
 #include "Cocoa.hpp"
-#include "GSPref.hpp"
+#include "GSPrefHost.hpp"
 #include "DevHost/ScriptedPages.hpp"
 
 #include <png.h>

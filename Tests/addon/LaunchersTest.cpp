@@ -21,7 +21,7 @@ constexpr const char* DoorGuid = "B3A1C9D2-7E44-4F0B-9C1A-5D6E7F809A1B";
 constexpr short ProductItem = 2;
 constexpr short CloudItem = 5;
 
-constexpr const char* NoProductData = "alert \"Kordela\": The selected object carries no Kordela product data. [OK] -> 1";
+constexpr const char* NoProductData = "alert \"Kordela\": The selected object carries no Kordela product data. [OK] -> 1 (type -3)";
 
 class Launchers : public AddOnPaletteHarness {
 protected:

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ACAPI.hpp"
+#include "DevHost/HostFaults.hpp"
 #include "HostBackend.hpp"
 
 #include <deque>
@@ -44,7 +45,28 @@ public:
     // CheckEnvironment, RegisterInterface and Initialize; answers Initialize's result.
     GSErrCode Start();
     // The project event of quitting, then FreeData; the module stays loaded until destruction.
+    // Asked while a modal session runs (a dialog or window of the add-on waiting for the
+    // user), the host first ends its sessions: the session loops return, the add-on's calls
+    // unwind, and the quit follows when the host is back in its own event loop
+    // (FinishPendingQuit, or the end of the menu command or event that opened them).
     void Quit();
+    // FreeData without the quit event, as when the host unloads the add-on; the same care
+    // for open modal sessions.
+    void Unload();
+    bool QuitPending() const { return pendingEnd_.has_value(); }
+    void FinishPendingQuit();
+
+    // Marks a modal session of the user's side for as long as it lives.
+    class ModalSession {
+    public:
+        explicit ModalSession(Host& host) : host_(host) { ++host_.modalSessions_; }
+        ~ModalSession() { --host_.modalSessions_; }
+        ModalSession(const ModalSession&) = delete;
+        ModalSession& operator=(const ModalSession&) = delete;
+
+    private:
+        Host& host_;
+    };
 
     std::string SendMenuCommand(short menuResId, int32_t itemIndex = 1);
     void SendProjectEvent(int32_t eventCode);
@@ -55,6 +77,8 @@ public:
 
     const std::string& ProfileFolder() const { return profile_; }
     std::string SpecialFolder(API_SpecFolderID id) const;
+    // Puts a special folder elsewhere (the id as this host version numbers it).
+    void SetSpecialFolder(API_SpecFolderID id, const std::string& folder) { specialFolders_[id] = folder; }
     // Where the host application lies (its special folder): "<profile>/Applications/ArchiCAD NN".
     std::string ApplicationFolder() const;
     std::string ResolveProgram(const std::string& program) const;
@@ -85,6 +109,7 @@ public:
     void RunModalLoop(short dialogId) override;
     int AnswerAlert(const Platform::AlertRequest& alert) override;
     std::optional<std::string> PickFolder(const std::string& title, const std::string& startFolder) override;
+    std::optional<int> FailCall(const char* name, const std::vector<std::string>& arguments) override;
 
     // Host functions, reached from the table.
     GSErrCode RegisterMenu(short menuResId, short promptResId, int32_t menuCode, int32_t flags);
@@ -97,12 +122,18 @@ public:
     GSErrCode UnregisterModelessWindow(int32_t referenceId);
 
     static Host* Current();
+    // Started and not yet shut down by FreeData: host calls are answered.
+    bool Running() const { return !freed_; }
+    // Host calls made to fail on purpose (see HostFaults).
+    HostFaults& Faults() { return faults_; }
 
     // The open project: libraries, placed elements, selection, toolbox and undo steps.
     Project& GetProject() { return *project_; }
 
 private:
     std::string Normalise(std::string line) const;
+    // The quit event (or not), then FreeData; deferred while a modal session runs.
+    void End(bool quitEvent);
 
     Options options_;
     std::string profile_;
@@ -114,6 +145,9 @@ private:
     GSResModule resModule_ = 0;
     bool started_ = false;
     bool freed_ = false;
+    int modalSessions_ = 0;
+    std::optional<bool> pendingEnd_;  // ending asked for in a modal session: with the quit event or without
+    std::map<API_SpecFolderID, std::string> specialFolders_;
 
     struct Menu {
         short resId = 0;
@@ -130,8 +164,11 @@ private:
     std::mutex pendingMutex_;
     std::vector<std::string> reports_;
     std::unique_ptr<Project> project_;
+    HostFaults faults_;
 };
 
 std::string EventName(int32_t eventCode);
+// A result code as the transcript writes it: 0x0000ABCD.
+std::string Hex(int32_t value);
 
 }  // namespace DevHost

@@ -22,10 +22,14 @@ public:
 
     // Later features add their own commands; a command answers an empty text or why it failed.
     void AddCommand(const std::string& name, Command command) { commands_[name] = std::move(command); }
+    // A kind of "fault KIND ..." line; the command is given the words after the kind.
+    void AddFaultKind(const std::string& kind, Command command) { faultKinds_[kind] = std::move(command); }
 
     // Runs before each line, as the host's event loop runs between user actions (pages
     // finish loading there); a non-empty answer fails the scenario.
     void SetIdle(std::function<std::string()> idle) { idle_ = std::move(idle); }
+    // Told the 1-based number of each line as it begins (the watchdog's limit per line).
+    void SetStepObserver(std::function<void(size_t line)> observer) { stepObserver_ = std::move(observer); }
 
     // Plays lines while `open` holds: the user's side of a modal window named `what`.
     void DriveWhile(const std::function<bool()>& open, const std::string& what);
@@ -49,10 +53,12 @@ private:
 
     Host& host_;
     std::map<std::string, Command> commands_;
+    std::map<std::string, Command> faultKinds_;
     std::vector<std::string> lines_;
     size_t next_ = 0;
     bool failed_ = false;
     std::function<std::string()> idle_;
+    std::function<void(size_t line)> stepObserver_;
 };
 
 }  // namespace DevHost

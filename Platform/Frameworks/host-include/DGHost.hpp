@@ -43,6 +43,11 @@ std::string SetCheck(short dialogId, short item, bool checked);
 std::string UserResize(short dialogId, const std::vector<DG::Point>& proposedSizes);
 std::optional<std::string> RequestToolTip(short dialogId, short item);
 
+// A resize the host makes, not the user (the observers hear a resize that is not the user's).
+std::string HostResize(short dialogId, const DG::Point& size);
+// The panel's opened notification, delivered again as the host may.
+std::string SendOpened(short dialogId);
+
 std::vector<std::string> HelpLocations();
 
 // Makes the next icon change fail with an exception, as a broken window system would.

@@ -11,6 +11,7 @@
 namespace Platform {
 
 struct AlertRequest {
+    short type = 0;  // as the add-on asked for it (error, warning, information)
     std::string title;
     std::string text;
     std::string secondaryText;
@@ -32,6 +33,13 @@ public:
 
     // The folder the user picks in the system's folder dialog; none when cancelled.
     virtual std::optional<std::string> PickFolder(const std::string& title, const std::string& startFolder) = 0;
+
+    // An error that the named call of the frameworks answers instead of doing its work, when
+    // the host makes it fail on purpose; `arguments` are the texts the call can be picked by.
+    virtual std::optional<int> FailCall(const char* /*name*/, const std::vector<std::string>& /*arguments*/)
+    {
+        return std::nullopt;
+    }
 };
 
 void SetHostBackend(HostBackend* backend);
@@ -39,5 +47,7 @@ HostBackend& GetHostBackend();
 
 // Shorthand for recording a line through the current backend.
 void Record(const std::string& line);
+// Shorthand for asking the current backend whether the call fails.
+std::optional<int> FailCall(const char* name, const std::vector<std::string>& arguments = {});
 
 }  // namespace Platform

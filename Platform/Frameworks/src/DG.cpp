@@ -25,6 +25,8 @@ void ProgrammaticResize(DialogRecord& record, short width, short height)
 
 long RunModal(GSResModule module, short resId, DGDialCallBack callback, long long userData)
 {
+    if (Platform::FailCall("DGModalDialog", {std::to_string(resId)}))
+        return 0;
     DialogRecord* record = nullptr;
     try {
         record = &Open(module, resId, "modal");
@@ -50,6 +52,13 @@ long RunModal(GSResModule module, short resId, DGDialCallBack callback, long lon
 std::string Describe(const GS::UniString& text)
 {
     return "\"" + text.ToUTF8() + "\"";
+}
+
+// A write to an item of a dialog that is not open reaches nothing; the transcript says so.
+void RecordLostWrite(short dialogId, short item, const std::string& what)
+{
+    Platform::Record("dialog " + std::to_string(dialogId) + (Find(dialogId) == nullptr ? " is not open" : " has no item") +
+                     ": item " + std::to_string(item) + " = " + what + " not shown");
 }
 
 }  // namespace
@@ -413,6 +422,8 @@ void UnregisterAdditionalHelpLocation(short key1, short key2)
 
 bool FolderDialog::Invoke()
 {
+    if (Platform::FailCall("FolderDialog", {title_.ToUTF8()}))
+        return false;
     Platform::Record("folder dialog " + Describe(title_) + " at " + folder_.ToUTF8POSIXPath());
     const auto picked = Platform::GetHostBackend().PickFolder(title_.ToUTF8(), folder_.ToUTF8POSIXPath());
     if (!picked) {
@@ -429,6 +440,8 @@ bool FolderDialog::Invoke()
 namespace {
 short ModelessOpen(GSResModule module, short resId, DGDialCallBack callback, long long userData)
 {
+    if (Platform::FailCall("DGModelessInit", {std::to_string(resId)}))
+        return 0;
     try {
         DialogRecord& record = Open(module, resId, "modeless");
         record.callback = callback;
@@ -481,8 +494,10 @@ bool DGIsDialogOpen(short dialogId)
 void DGSetItemValLong(short dialogId, short item, long value)
 {
     ItemRecord* r = FindItem(dialogId, item);
-    if (r == nullptr)
+    if (r == nullptr) {
+        RecordLostWrite(dialogId, item, std::to_string(value));
         return;
+    }
     r->value = value;
     Record(*Find(dialogId), "item " + std::to_string(item) + " = " + std::to_string(value));
 }
@@ -496,8 +511,10 @@ long DGGetItemValLong(short dialogId, short item)
 void DGSetItemText(short dialogId, short item, const GS::UniString& text)
 {
     ItemRecord* r = FindItem(dialogId, item);
-    if (r == nullptr)
+    if (r == nullptr) {
+        RecordLostWrite(dialogId, item, "text " + Describe(text));
         return;
+    }
     r->text = text;
     Record(*Find(dialogId), "item " + std::to_string(item) + " text " + Describe(text));
 }
@@ -567,10 +584,13 @@ void DGAbortModalDialog(short dialogId)
     ModalResults()[dialogId] = CloseWithCallback(*r, DG_CANCEL);
 }
 
-short DGAlert(short, const GS::UniString& title, const GS::UniString& text, const GS::UniString& secondaryText,
+short DGAlert(short type, const GS::UniString& title, const GS::UniString& text, const GS::UniString& secondaryText,
               const GS::UniString& button1, const GS::UniString& button2, const GS::UniString& button3)
 {
-    Platform::AlertRequest alert {title.ToUTF8(), text.ToUTF8(), secondaryText.ToUTF8(), {}};
+    // An alert that cannot be shown has no button pressed.
+    if (Platform::FailCall("DGAlert", {title.ToUTF8(), std::to_string(type)}))
+        return 0;
+    Platform::AlertRequest alert {type, title.ToUTF8(), text.ToUTF8(), secondaryText.ToUTF8(), {}};
     for (const GS::UniString* button : {&button1, &button2, &button3})
         if (!button->IsEmpty())
             alert.buttons.push_back(button->ToUTF8());

@@ -44,6 +44,13 @@ std::string ClickItem(short dialogId, short item)
         return Label(*r) + " has no item " + std::to_string(item);
     if (!r->visible || !itemRecord->visible || !itemRecord->enabled)
         return Label(*r) + " item " + std::to_string(item) + " cannot be clicked now";
+    // While a modal dialog is open, the window system lets no click reach another window.
+    if (r->kind != "modal")
+        for (const auto& [id, other] : Dialogs())
+            if (other->kind == "modal") {
+                Record(*r, "item " + std::to_string(item) + " click refused: modal dialog " + std::to_string(id) + " is open");
+                return {};
+            }
     Record(*r, "item " + std::to_string(item) + " clicked");
     if (r->callback != nullptr) {
         const unsigned serial = r->serial;
@@ -149,6 +156,29 @@ std::string UserResize(short dialogId, const std::vector<DG::Point>& proposedSiz
     if (r->processing) {
         DG::PanelResizeEvent exited(r->panel, true, 0, 0);
         NotifyPanel(*r, [&](DG::PanelObserver& o) { o.PanelResizeExited(exited); });
+    }
+    return {};
+}
+
+std::string HostResize(short dialogId, const DG::Point& size)
+{
+    DialogRecord* r = Find(dialogId);
+    auto* dialog = r != nullptr ? dynamic_cast<DG::Dialog*>(r->panel) : nullptr;
+    if (dialog == nullptr)
+        return "no panel " + std::to_string(dialogId) + " is open";
+    dialog->Resize(static_cast<short>(size.x - r->width), static_cast<short>(size.y - r->height));
+    return {};
+}
+
+std::string SendOpened(short dialogId)
+{
+    DialogRecord* r = Find(dialogId);
+    if (r == nullptr || r->panel == nullptr)
+        return "no panel " + std::to_string(dialogId) + " is open";
+    Record(*r, "opened notification");
+    if (r->processing) {
+        const DG::PanelOpenEvent event(r->panel);
+        NotifyPanel(*r, [&](DG::PanelObserver& o) { o.PanelOpened(event); });
     }
     return {};
 }

@@ -98,6 +98,8 @@ public:
     GSErrCode RemoveValue(const GS::UniString& domain, const GS::UniString& key) override
     {
         CheckHealthy();
+        if (const auto error = Platform::FailCall("GSPrefRemove", {key.ToUTF8()}))
+            return *error;
         auto found = values_.find(domain.ToUTF8());
         if (found == values_.end() || found->second.erase(key.ToUTF8()) == 0)
             return ErrCode::NotFound;
@@ -129,6 +131,10 @@ private:
                    bool create, std::string* out)
     {
         CheckHealthy();
+        if (const auto error = Platform::FailCall("GSPrefGet", {key.ToUTF8()})) {
+            *out = defaultText;
+            return *error;
+        }
         const Value* value = Find(domain.ToUTF8(), key.ToUTF8());
         if (value != nullptr && value->kind == kind) {
             *out = value->text;
@@ -143,6 +149,8 @@ private:
     GSErrCode Write(const std::string& domain, const std::string& key, Value value)
     {
         CheckHealthy();
+        if (const auto error = Platform::FailCall("GSPrefSet", {key}))
+            return *error;
         Platform::Record("setting " + domain + "/" + Quoted(key) + " = \"" + value.text + "\"" +
                          (value.kind == Kind::Text ? "" : std::string(" (") + KindName(value.kind) + ")"));
         values_[domain][key] = std::move(value);
@@ -187,6 +195,10 @@ GSErrCode OpenRootKey(int rootDomain, RootKey** key)
 {
     if (key == nullptr || rootDomain != UserRootKey)
         return ErrCode::General;
+    if (const auto error = Platform::FailCall("GSPrefOpenRootKey")) {
+        *key = nullptr;
+        return *error;
+    }
     *key = &TheStore();
     return NoError;
 }

@@ -33,4 +33,9 @@ void Record(const std::string& line)
     current->Transcript(line);
 }
 
+std::optional<int> FailCall(const char* name, const std::vector<std::string>& arguments)
+{
+    return current->FailCall(name, arguments);
+}
+
 }  // namespace Platform
