@@ -199,6 +199,13 @@ void Scenario::Step()
         return Fail(error);
     if (words.empty())
         return;
+    if (words.size() > 1) {
+        if (const auto sub = subcommands_.find({words[0], words[1]}); sub != subcommands_.end()) {
+            if (const std::string result = sub->second(words); !result.empty())
+                Fail(result);
+            return;
+        }
+    }
     const auto command = commands_.find(words[0]);
     if (command == commands_.end())
         return Fail("unknown command \"" + words[0] + "\"");
