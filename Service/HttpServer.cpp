@@ -9,8 +9,8 @@
 
 
 #include <atomic>
-#include <cstdio>
 #include <condition_variable>
+#include <cstdio>
 #include <thread>
 
 namespace kordela::service {
