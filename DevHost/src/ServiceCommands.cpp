@@ -101,10 +101,14 @@ bool ParseCount(const std::string& text, long* value)
     return result.ec == std::errc() && result.ptr == text.data() + text.size() && *value >= 0;
 }
 
-// What the add-on sent in one request, as text to search.
+// What the add-on sent in one request, as text to search: the address, "Name: value" per
+// header, the form field.
 std::string SentText(const json& entry)
 {
     std::string text = entry.value("target", "");
+    if (entry.contains("headers") && entry["headers"].is_object())
+        for (const auto& [name, value] : entry["headers"].items())
+            text += "\n" + name + ": " + (value.is_string() ? value.get<std::string>() : value.dump());
     if (entry.contains("value") && entry["value"].is_string())
         text += "\n" + entry["value"].get<std::string>();
     return text;

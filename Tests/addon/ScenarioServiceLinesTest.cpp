@@ -60,7 +60,9 @@ TEST(ScenarioServiceLines, ExpectRequestCountsWhatTheServiceReceived)
         {{"path", "/GetProductGuids"}, {"target", "/GetProductGuids"}, {"value", "<Bim API='k'><Object ProductId='a/1234'/>"}},
         {{"path", "/GetProductGuids"}, {"target", "/GetProductGuids"}, {"value", "<Bim API='k'><Object ProductId='b/99'/>"}},
         {{"path", "/Product/1234"}, {"target", "/Product/1234?lang=hu"}},
-        {{"path", "/GetUnreadEmailsCount2"}, {"target", "/GetUnreadEmailsCount2"}},
+        {{"path", "/GetUnreadEmailsCount2"},
+         {"target", "/GetUnreadEmailsCount2"},
+         {"headers", {{"Accept-Encoding", "gzip, deflate"}, {"Host", "127.0.0.1"}}}},
     };
     const struct {
         std::string line;
@@ -74,6 +76,9 @@ TEST(ScenarioServiceLines, ExpectRequestCountsWhatTheServiceReceived)
         {"expect request /GetProductGuids contains 1234 count 2", false},
         {"expect request /Product/1234 contains lang=hu", true},  // the query counts as sent
         {"expect request /Product/1234 contains 5678", false},
+        {"expect request /GetUnreadEmailsCount2 contains \"Accept-Encoding: gzip\"", true},
+        {"expect request /GetUnreadEmailsCount2 contains \"Host: 127.0.0.1\" count 1", true},
+        {"expect request /GetUnreadEmailsCount2 contains \"Accept-Encoding: br\"", false},
         {"expect request /velmail", false},
         {"expect request /velmail count 0", true},
         {"expect request /GetProductGuids count -1", false},

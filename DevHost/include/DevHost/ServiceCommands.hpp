@@ -22,7 +22,8 @@ void AddServiceCommands(Scenario& scenario);
 std::optional<nlohmann::json> FaultRequest(const std::vector<std::string>& words, std::string* error);
 
 // Checks "expect request PATH [count N] [contains TEXT]" against the service's log (a JSON
-// array of requests); answers an empty text or what is wrong.
+// array of requests; TEXT is looked for in the address, the headers as "Name: value" and the
+// form field); answers an empty text or what is wrong.
 std::string CheckRequests(const std::vector<std::string>& words, const nlohmann::json& log);
 
 }  // namespace DevHost
