@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace kordela::service {
 
@@ -48,6 +49,13 @@ private:
     std::string requestLine_;
     std::string pending_;  // rewritten request-line bytes not yet handed out
 };
+
+// Server below replaces the library's per-connection loop, which is private to it, and
+// calls its protected process_request(): both are internals, read and checked for the
+// 0.11 series only. Check them again before allowing another version here.
+static_assert(std::string_view(CPPHTTPLIB_VERSION).starts_with("0.11."),
+              "Server::process_and_close_socket overrides internals of cpp-httplib 0.11; "
+              "check it against this version of the library");
 
 // The server library with connections read through ConnectionStream.
 class Server final : public httplib::Server {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace kordela::service {
 
@@ -18,7 +19,7 @@ struct ModeName {
     FaultMode mode;
 };
 
-constexpr std::array<ModeName, 11> ModeNames = {{
+constexpr std::array<ModeName, 15> ModeNames = {{
     {"http500", FaultMode::Http500},
     {"html-error", FaultMode::HtmlError},
     {"no-answer", FaultMode::NoAnswer},
@@ -30,6 +31,10 @@ constexpr std::array<ModeName, 11> ModeNames = {{
     {"unexpected-xml", FaultMode::UnexpectedXml},
     {"throttle", FaultMode::Throttle},
     {"body", FaultMode::Body},
+    {"pass", FaultMode::Pass},
+    {"chunked", FaultMode::Chunked},
+    {"deflate", FaultMode::Deflate},
+    {"redirect", FaultMode::Redirect},
 }};
 
 // A numeric setting with its default and its allowed range.
@@ -44,13 +49,16 @@ std::vector<Limit> LimitsOf(FaultMode mode)
 {
     switch (mode) {
     case FaultMode::Http500: return {{"status", 500, 400, 599}};
-    case FaultMode::NoAnswer: return {{"seconds", 60, 0, 60}};
+    // Longer than any limit of the add-on's own, so that those can be seen to end it.
+    case FaultMode::NoAnswer: return {{"seconds", 60, 0, 600}};
     case FaultMode::Trickle:
         return {{"chunk_bytes", 1, 1, 65536}, {"interval_ms", 100, 1, 10000}, {"max_seconds", 60, 1, 60}};
     case FaultMode::Truncated: return {{"send_bytes", -1, -1, 1e15}};
     case FaultMode::RedirectChain: return {{"count", 3, 1, 50}, {"status", 0, 0, 399}};
     case FaultMode::Throttle: return {{"bytes_per_second", 10e6, 1, 1e10}, {"max_seconds", 600, 1, 600}};
     case FaultMode::Body: return {{"status", 200, 100, 599}};
+    case FaultMode::Chunked: return {{"chunk_bytes", 4096, 1, 1 << 20}, {"send_bytes", -1, -1, 1e15}};
+    case FaultMode::Redirect: return {{"status", 0, 0, 399}};
     default: return {};
     }
 }
@@ -77,29 +85,22 @@ bool Fault::Matches(const std::string& requestPath) const
     return requestPath == path;
 }
 
-std::string FaultTable::Set(const json& request)
+namespace {
+
+// Checks one fault of a path and fills in its defaults; returns an error text.
+std::string ParseFault(const json& request, const std::string& path, Fault& fault)
 {
-    if (!request.is_object()) return "the fault must be a JSON object";
-    const auto path = request.find("path");
+    if (!request.is_object()) return "a fault must be a JSON object";
     const auto mode = request.find("mode");
-    if (path == request.end() || !path->is_string() || !StartsWith(path->get<std::string>(), "/")) {
-        return "\"path\" must be a path beginning with /";
-    }
     if (mode == request.end() || !mode->is_string()) return "\"mode\" is missing";
-
-    std::lock_guard lock(mutex_);
-    const std::string pathText = path->get<std::string>();
-    std::erase_if(faults_, [&](const Fault& f) { return f.path == pathText; });
-    if (*mode == "none") return {};
-
     const auto known = std::find_if(ModeNames.begin(), ModeNames.end(),
                                     [&](const ModeName& m) { return m.name == mode->get<std::string>(); });
     if (known == ModeNames.end()) return "unknown mode \"" + mode->get<std::string>() + "\"";
 
-    Fault fault;
-    fault.path = pathText;
+    fault.path = path;
     fault.mode = known->mode;
     fault.settings = request;
+    fault.settings["path"] = path;
     for (const Limit& limit : LimitsOf(fault.mode)) {
         const auto it = request.find(limit.key);
         if (it == request.end()) {
@@ -120,11 +121,62 @@ std::string FaultTable::Set(const json& request)
         }
         fault.settings["body"] = nlohmann::json::binary_t(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     }
+    if (fault.mode == FaultMode::Redirect) {
+        const auto to = request.find("to");
+        if (to == request.end() || !to->is_string() ||
+            !(StartsWith(to->get<std::string>(), "/") || StartsWith(to->get<std::string>(), "http://") ||
+              StartsWith(to->get<std::string>(), "https://")))
+            return "mode \"redirect\" needs \"to\": a path beginning with / or an http(s) address";
+    }
+    if (const auto headers = request.find("headers"); headers != request.end()) {
+        if (!headers->is_object()) return "\"headers\" must be an object of names and texts";
+        for (const auto& [name, value] : headers->items()) {
+            // A name or value that could end the header line would let a test write the
+            // rest of the answer by accident.
+            const auto breaksLine = [](const std::string& t) { return t.find_first_of("\r\n") != std::string::npos; };
+            if (name.empty() || !value.is_string() || breaksLine(name) || breaksLine(value.get<std::string>()))
+                return "\"headers\" must be an object of names and texts, each on one line";
+        }
+    }
     if (const auto count = request.find("count"); count != request.end()) {
         if (!count->is_number_integer() || count->get<int>() < 1) return "\"count\" must be a positive integer";
         fault.remaining = count->get<int>();
     }
-    faults_.push_back(std::move(fault));
+    return {};
+}
+
+}  // namespace
+
+std::string FaultTable::Set(const json& request)
+{
+    if (!request.is_object()) return "the fault must be a JSON object";
+    const auto path = request.find("path");
+    if (path == request.end() || !path->is_string() || !StartsWith(path->get<std::string>(), "/")) {
+        return "\"path\" must be a path beginning with /";
+    }
+    const std::string pathText = path->get<std::string>();
+
+    std::vector<Fault> added;
+    if (const auto queue = request.find("queue"); queue != request.end()) {
+        if (!queue->is_array() || queue->empty()) return "\"queue\" must be a list of faults";
+        for (const json& entry : *queue) {
+            Fault fault;
+            if (const std::string error = ParseFault(entry, pathText, fault); !error.empty())
+                return "queue entry " + std::to_string(added.size() + 1) + ": " + error;
+            // A redirect chain's "count" is its length: in a queue it answers one request.
+            if (fault.remaining < 0 || fault.mode == FaultMode::RedirectChain) fault.remaining = 1;
+            added.push_back(std::move(fault));
+        }
+    } else if (request.value("mode", "") != "none") {
+        Fault fault;
+        if (const std::string error = ParseFault(request, pathText, fault); !error.empty()) return error;
+        added.push_back(std::move(fault));
+    }
+
+    std::lock_guard lock(mutex_);
+    std::erase_if(faults_, [&](const Fault& f) { return f.path == pathText; });
+    std::erase_if(usedChains_, [&](const Fault& f) { return f.path == pathText; });
+    faults_.insert(faults_.end(), added.begin(), added.end());
     return {};
 }
 
@@ -132,6 +184,7 @@ void FaultTable::Clear()
 {
     std::lock_guard lock(mutex_);
     faults_.clear();
+    usedChains_.clear();
 }
 
 json FaultTable::List() const
@@ -154,8 +207,26 @@ std::optional<Fault> FaultTable::Find(const std::string& path, bool consume)
     if (it == faults_.end()) it = std::find_if(faults_.begin(), faults_.end(), [&](const Fault& f) { return f.Matches(path); });
     if (it == faults_.end()) return std::nullopt;
     Fault found = *it;
-    if (consume && it->remaining > 0 && --it->remaining == 0) faults_.erase(it);
+    if (consume && it->remaining > 0 && --it->remaining == 0) {
+        if (found.mode == FaultMode::RedirectChain) {
+            std::erase_if(usedChains_, [&](const Fault& f) { return f.path == found.path; });
+            usedChains_.push_back(found);
+        }
+        faults_.erase(it);
+    }
     return found;
+}
+
+std::optional<Fault> FaultTable::FindChain(const std::string& path)
+{
+    std::lock_guard lock(mutex_);
+    for (const auto* list : {&faults_, &usedChains_}) {
+        // An exact path wins over a prefix.
+        auto it = std::find_if(list->begin(), list->end(), [&](const Fault& f) { return f.path == path; });
+        if (it == list->end()) it = std::find_if(list->begin(), list->end(), [&](const Fault& f) { return f.Matches(path); });
+        if (it != list->end() && it->mode == FaultMode::RedirectChain) return *it;
+    }
+    return std::nullopt;
 }
 
 int TakeRedirectHop(std::string& query)
@@ -176,11 +247,13 @@ int TakeRedirectHop(std::string& query)
     return hop;
 }
 
-std::string GzipCompress(const std::string& data)
+namespace {
+
+// windowBits as zlib takes them: 15 for a zlib stream, 15 + 16 for a gzip wrapper.
+std::string Compress(const std::string& data, int windowBits)
 {
     z_stream stream{};
-    // 15 + 16: a gzip wrapper rather than a bare zlib stream.
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
     std::string out(deflateBound(&stream, static_cast<uLong>(data.size())) + 32, '\0');
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     stream.avail_in = static_cast<uInt>(data.size());
@@ -190,6 +263,27 @@ std::string GzipCompress(const std::string& data)
     out.resize(stream.total_out);
     deflateEnd(&stream);
     return out;
+}
+
+// The real answer compressed, with its status and headers.
+ServiceReply Encoded(ServiceReply real, int windowBits, const char* encoding)
+{
+    ServiceReply reply = TextReply(real.status, real.contentType, Compress(ReplyText(real), windowBits));
+    reply.headers = std::move(real.headers);
+    reply.headers.emplace_back("Content-Encoding", encoding);
+    return reply;
+}
+
+}  // namespace
+
+std::string GzipCompress(const std::string& data)
+{
+    return Compress(data, 15 + 16);
+}
+
+std::string DeflateCompress(const std::string& data)
+{
+    return Compress(data, 15);
 }
 
 Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, ServiceReply real)
@@ -241,11 +335,22 @@ Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, 
         d.reply = RedirectReply(status, location);
         break;
     }
-    case FaultMode::Gzip: {
-        const std::string text = ReplyText(real);
-        d.reply = TextReply(real.status, real.contentType, GzipCompress(text));
-        d.reply.headers = std::move(real.headers);
-        d.reply.headers.emplace_back("Content-Encoding", "gzip");
+    case FaultMode::Gzip: d.reply = Encoded(std::move(real), 15 + 16, "gzip"); break;
+    case FaultMode::Deflate: d.reply = Encoded(std::move(real), 15, "deflate"); break;
+    case FaultMode::Pass: d.reply = std::move(real); break;
+    case FaultMode::Chunked: {
+        d.reply = std::move(real);
+        d.pace = Delivery::Pace::Chunked;
+        d.chunkBytes = s["chunk_bytes"].get<std::size_t>();
+        const double wanted = s["send_bytes"].get<double>();
+        d.sendBytes = wanted < 0 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(wanted);
+        break;
+    }
+    case FaultMode::Redirect: {
+        int status = s["status"].get<int>();
+        if (status == 0) status = request.method == "POST" ? 307 : 302;
+        const std::string to = s["to"].get<std::string>();
+        d.reply = RedirectReply(status, StartsWith(to, "/") ? request.origin + to : to);
         break;
     }
     case FaultMode::MalformedXml: {
@@ -270,6 +375,9 @@ Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, 
                             : s["body"].is_binary() ? std::string(s["body"].get_binary().begin(), s["body"].get_binary().end())
                                                     : s["body"].dump());
         break;
+    }
+    if (const auto headers = s.find("headers"); headers != s.end()) {
+        for (const auto& [name, value] : headers->items()) d.reply.headers.emplace_back(name, value.get<std::string>());
     }
     return d;
 }

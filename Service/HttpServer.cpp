@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <thread>
 
 namespace kordela::service {
@@ -161,7 +162,7 @@ struct HttpServer::Impl {
         const auto snapshot = Snapshot();
         ServiceReply real = Route(*snapshot, request);
         // Every hop of a redirect chain belongs to the one spoiled request that started it.
-        const auto fault = faults.Find(request.path, hop == 0);
+        const auto fault = hop == 0 ? faults.Find(request.path, true) : faults.FindChain(request.path);
         Delivery delivery;
         if (fault) {
             delivery = ApplyFault(*fault, request, hop, std::move(real));
@@ -179,6 +180,10 @@ struct HttpServer::Impl {
         if (delivery.pace == Delivery::Pace::Hold) {
             Hold(delivery.hold);
             res.status = 504;
+            return;
+        }
+        if (delivery.pace == Delivery::Pace::Chunked) {
+            DeliverChunked(res, reply, reply.body.get(), delivery.chunkBytes, delivery.sendBytes);
             return;
         }
         res.status = reply.status;
@@ -201,6 +206,47 @@ struct HttpServer::Impl {
                                                          httplib::DataSink& sink) {
                 return Provide(*body, *pacing, start, startGeneration, offset, length, sink);
             });
+    }
+
+    // No Content-Length: the body in chunks of chunkBytes; after sendBytes the stream
+    // stops without its closing chunk, so the client cannot take it for complete. Written
+    // here rather than by the server library, which would compress a text answer for a
+    // client that accepts gzip; the connection then closes.
+    void DeliverChunked(httplib::Response& res, const ServiceReply& reply, BodySource* body, std::size_t chunkBytes,
+                        std::uint64_t sendBytes)
+    {
+        ConnectionStream* connection = ConnectionStream::Current();
+        res.status = 500;
+        if (!connection) return;
+        std::string head = "HTTP/1.1 " + std::to_string(reply.status) + (reply.status == 200 ? " OK" : " Answer") + "\r\n";
+        if (!reply.contentType.empty()) head += "Content-Type: " + reply.contentType + "\r\n";
+        for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
+        head += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+        bool ok = WriteAll(*connection, head);
+        const std::uint64_t size = body ? body->Size() : 0;
+        const std::uint64_t end = std::min(size, sendBytes);
+        for (std::uint64_t offset = 0; ok && offset < end;) {
+            std::string chunk;
+            const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(chunkBytes, end - offset));
+            ok = body->Read(offset, length, chunk) && !chunk.empty();
+            if (!ok) break;
+            offset += chunk.size();
+            char sizeText[20];
+            std::snprintf(sizeText, sizeof sizeText, "%zx\r\n", chunk.size());
+            ok = WriteAll(*connection, sizeText + chunk + "\r\n");
+        }
+        if (ok && end == size) WriteAll(*connection, "0\r\n\r\n");
+        connection->Abort();
+    }
+
+    static bool WriteAll(ConnectionStream& connection, const std::string& bytes)
+    {
+        for (std::size_t sent = 0; sent < bytes.size();) {
+            const ssize_t n = connection.write(bytes.data() + sent, bytes.size() - sent);
+            if (n <= 0) return false;
+            sent += static_cast<std::size_t>(n);
+        }
+        return true;
     }
 
     bool Provide(BodySource& body, const Delivery& d, Clock::time_point start, std::uint64_t startGeneration,

@@ -1,8 +1,26 @@
 #include "RequestLog.hpp"
 
+#include <chrono>
+#include <ctime>
 #include <iostream>
 
 namespace kordela::service {
+
+namespace {
+
+// "2026-05-04T10:20:30.123Z"
+std::string UtcText(std::chrono::system_clock::time_point when)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[40];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    return std::string(text, length) + "." + std::to_string(1000 + ms % 1000).substr(1) + "Z";
+}
+
+}  // namespace
 
 RequestLog::RequestLog(const std::string& file) : out_(&std::cerr)
 {
@@ -17,6 +35,10 @@ std::uint64_t RequestLog::Add(nlohmann::json entry)
     std::lock_guard lock(mutex_);
     const std::uint64_t sequence = next_++;
     entry["seq"] = sequence;
+    // Wall-clock time for reading a log beside others; milliseconds on a steady clock for
+    // measuring the gaps between requests (retries, pauses).
+    entry["time"] = UtcText(std::chrono::system_clock::now());
+    entry["ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();
     entries_.push_back(std::move(entry));
     return sequence;
 }

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <mutex>
@@ -20,7 +21,8 @@ public:
 
     bool IsOpen() const { return out_ != nullptr; }
 
-    // Stores the entry with its sequence number and returns that number.
+    // Stores the entry with its sequence number and the time it came ("time", UTC, and
+    // "ms" since the service started) and returns the sequence number.
     std::uint64_t Add(nlohmann::json entry);
     // Adds fields to a stored entry (the status once it is decided) and writes its line.
     void Complete(std::uint64_t sequence, const nlohmann::json& fields);
@@ -32,6 +34,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<nlohmann::json> entries_;
     std::uint64_t next_ = 1;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::ofstream file_;
     std::ostream* out_;
 };

@@ -42,6 +42,14 @@ std::string Usage(const std::string& usage)
     return "usage: " + usage;
 }
 
+// A "NAME KIND ..." handler given only the words after the kind.
+Scenario::Command WordsAfterKind(Scenario::Command command)
+{
+    return [command = std::move(command)](const std::vector<std::string>& w) {
+        return command(std::vector<std::string>(w.begin() + 2, w.end()));
+    };
+}
+
 // fault file OP PATH ERROR | fault file clear (given the words after "file")
 std::string FileFault(const std::vector<std::string>& w)
 {
@@ -223,6 +231,13 @@ void Scenario::Step()
         return Fail(error);
     if (words.empty())
         return;
+    if (words.size() > 1) {
+        if (const auto sub = subcommands_.find({words[0], words[1]}); sub != subcommands_.end()) {
+            if (const std::string result = sub->second(words); !result.empty())
+                Fail(result);
+            return;
+        }
+    }
     const auto command = commands_.find(words[0]);
     if (command == commands_.end())
         return Fail("unknown command \"" + words[0] + "\"");
@@ -389,23 +404,22 @@ void Scenario::AddBuiltInCommands()
         return std::string();
     });
     // "fault KIND ...": each kind of fault has its own handler, given the words after the kind.
-    AddFaultKind("icon-change", [](const std::vector<std::string>& w) {
+    AddSubcommand("fault", "icon-change", WordsAfterKind([](const std::vector<std::string>& w) {
         if (!w.empty())
             return Usage("fault icon-change");
         DGHost::FailNextIconChange();
         return std::string();
-    });
-    AddFaultKind("host", [this](const std::vector<std::string>& w) { return AddHostFault(host_.Faults(), w); });
-    AddFaultKind("file", FileFault);
-    AddCommand("fault", [this](const std::vector<std::string>& w) {
-        const auto kind = w.size() >= 2 ? faultKinds_.find(w[1]) : faultKinds_.end();
-        if (kind == faultKinds_.end()) {
-            std::string kinds;
-            for (const auto& [name, handler] : faultKinds_)
-                kinds += (kinds.empty() ? "" : "|") + name;
-            return Usage("fault " + kinds + " ...");
-        }
-        return kind->second(std::vector<std::string>(w.begin() + 2, w.end()));
+    }));
+    AddSubcommand("fault", "host",
+                  WordsAfterKind([this](const std::vector<std::string>& w) { return AddHostFault(host_.Faults(), w); }));
+    AddSubcommand("fault", "file", WordsAfterKind(FileFault));
+    // A "fault" line whose kind has no handler.
+    AddCommand("fault", [this](const std::vector<std::string>&) {
+        std::string kinds;
+        for (const auto& [key, handler] : subcommands_)
+            if (key.first == "fault")
+                kinds += (kinds.empty() ? "" : "|") + key.second;
+        return Usage("fault " + kinds + " ...");
     });
     AddCommand("print", [this](const std::vector<std::string>& w) {
         return w.size() == 2 ? Print(w[1]) : Usage("print palette|dialogs|settings|help|menu");

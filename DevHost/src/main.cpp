@@ -5,6 +5,7 @@
 #include "DevHost/PageScript.hpp"
 #include "DevHost/ProjectCommands.hpp"
 #include "DevHost/Scenario.hpp"
+#include "DevHost/ServiceCommands.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -177,6 +178,7 @@ int main(int argc, char** argv)
         runner.SetStepObserver([&watchdog](size_t line) { watchdog.Step(line); });
         DevHost::AddProjectCommands(runner, host);
         DevHost::AddPageCommands(runner, pages);
+        DevHost::AddServiceCommands(runner);
         bool ok = false;
         if (scenario == "-") {
             ok = runner.Run(std::cin);

@@ -60,6 +60,14 @@ const std::vector<Misbehaviour>& Misbehaviours()
         {"attribute without '='", "body", {{"body", "<Bim UnreadEmails>"}}, Expect::Default},
         {"comment holding '<'", "body", {{"body", "<Bim><!-- a < b --></Bim>"}}, Expect::Default},
         {"byte-order mark alone", "body", {{"body", {0xFF, 0xFE}}}, Expect::Default},
+        {"silent past the service's own minute", "no-answer", {{"seconds", 600}}, Expect::Default},
+        {"chunked, no length", "chunked", {{"chunk_bytes", 16}}, Expect::Answer},
+        {"chunked, cut", "chunked", {{"chunk_bytes", 16}, {"send_bytes", 40}}, Expect::Either},
+        {"deflate without being asked", "deflate", {}, Expect::Default},
+        {"redirect loop", "redirect-chain", {{"count", 50}}, Expect::Default},
+        {"redirect to a missing page", "redirect", {{"to", "/missing"}}, Expect::Default},
+        // Asked once: an error is not retried, so the answer queued behind it is never fetched.
+        {"error status once, then the answer", "", {{"queue", {{{"mode", "http500"}}}}}, Expect::Default},
     };
     return list;
 }

@@ -1,72 +1,195 @@
-// Runs each sample scenario with devhost against the local catalogue service: the samples
-// are documentation, and documentation that fails is worse than none.
+// Runs each scenario of Samples/scenarios (the documentation's) and Tests/scenarios with
+// devhost against the local catalogue service, on every host version its header names:
+// documentation that fails is worse than none.
 #include "LocalService.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> SampleScenarios()
+constexpr std::string_view HostsHeader = "# host versions: ";
+
+// The versions of a header line "# host versions: 15-17, 21"; empty when it names none or
+// something else.
+std::set<int> ParseHostVersions(std::string_view text)
 {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(fs::path(KORDELA_SOURCE_DIR) / "Samples" / "scenarios"))
-        if (entry.path().extension() == ".scenario")
-            names.push_back(entry.path().stem().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    std::set<int> versions;
+    for (bool more = true; more;) {
+        const size_t comma = text.find(',');
+        more = comma != std::string_view::npos;
+        std::string_view item = text.substr(0, comma);
+        text = more ? text.substr(comma + 1) : std::string_view();
+        while (!item.empty() && item.front() == ' ')
+            item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ')
+            item.remove_suffix(1);
+        const size_t dash = item.find('-');
+        int first = 0;
+        int last = 0;
+        const auto parse = [](std::string_view number, int& value) {
+            const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+            return !number.empty() && result.ec == std::errc() && result.ptr == number.data() + number.size();
+        };
+        if (!parse(item.substr(0, dash), first) ||
+            !parse(dash == std::string_view::npos ? item : item.substr(dash + 1), last) || first > last)
+            return {};
+        for (int v = first; v <= last; ++v)
+            versions.insert(v);
+    }
+    return versions;
 }
 
-class SampleScenario : public ::testing::TestWithParam<std::string> {};
+struct ScenarioFile {
+    fs::path path;
+    std::optional<std::set<int>> hosts;  // none when the header is missing or unreadable
+    bool usesService = false;
+};
 
-// A scenario that talks to the service says so in a line of its own.
-bool UsesTheService(const fs::path& scenario)
+ScenarioFile ReadHeader(const fs::path& path)
 {
-    std::ifstream in(scenario);
-    for (std::string line; std::getline(in, line);)
+    ScenarioFile file;
+    file.path = path;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
         if (line == "# uses the local catalogue service")
-            return true;
-    return false;
+            file.usesService = true;
+        if (line.starts_with(HostsHeader))
+            if (auto versions = ParseHostVersions(std::string_view(line).substr(HostsHeader.size())); !versions.empty())
+                file.hosts = std::move(versions);
+    }
+    return file;
+}
+
+// The scenarios to run on this build's host version, and those that do not say where they
+// run (they fail, so that none is silently left out).
+std::vector<ScenarioFile> Scenarios()
+{
+    std::vector<ScenarioFile> files;
+    for (const char* folder : {"Samples/scenarios", "Tests/scenarios"})
+        for (const auto& entry : fs::directory_iterator(fs::path(KORDELA_SOURCE_DIR) / folder))
+            if (entry.path().extension() == ".scenario") {
+                ScenarioFile file = ReadHeader(entry.path());
+                if (!file.hosts || file.hosts->contains(KORDELA_HOST_VERSION))
+                    files.push_back(std::move(file));
+            }
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+    return files;
+}
+
+struct DevHostRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+// devhost in the source folder (scenarios name their files from there), without a shell:
+// paths with blanks or quotes reach it unchanged.
+DevHostRun RunDevHost(const fs::path& scenario)
+{
+    DevHostRun run;
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return run;
+    const std::vector<std::string> arguments = {KORDELA_DEVHOST_PATH, "--timeout", "300", "--scenario", scenario.string()};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(pipeEnds[1], STDOUT_FILENO);
+        ::dup2(pipeEnds[1], STDERR_FILENO);
+        ::close(pipeEnds[0]);
+        ::close(pipeEnds[1]);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        if (::chdir(KORDELA_SOURCE_DIR) == 0)
+            ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeEnds[1]);
+    if (child < 0) {
+        ::close(pipeEnds[0]);
+        return run;
+    }
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        run.output.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+void PrintTo(const ScenarioFile& file, std::ostream* out)
+{
+    *out << file.path.string();
+}
+
+class Scenario : public ::testing::TestWithParam<ScenarioFile> {};
+
+TEST(ScenarioHeader, NamesHostVersionsAsListsAndRanges)
+{
+    const struct {
+        std::string_view text;
+        std::set<int> versions;
+    } cases[] = {
+        {"15-21", {15, 16, 17, 18, 19, 20, 21}},
+        {"21", {21}},
+        {"15, 18-19 ,21", {15, 18, 19, 21}},
+        {"21-15", {}},
+        {"", {}},
+        {"18,", {}},
+        {"all", {}},
+        {"19-", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseHostVersions(c.text), c.versions) << c.text;
 }
 
 }  // namespace
 
-TEST_P(SampleScenario, EndsInSuccess)
+TEST_P(Scenario, EndsInSuccess)
 {
-    const fs::path scenario = fs::path(KORDELA_SOURCE_DIR) / "Samples" / "scenarios" / (GetParam() + ".scenario");
+    const ScenarioFile& file = GetParam();
+    ASSERT_TRUE(file.hosts) << file.path << " has no line \"" << HostsHeader << "...\" naming its host versions";
     std::optional<kordela::test::LocalService> service;
     std::optional<kordela::test::ScopedServiceOrigin> origin;
-    if (UsesTheService(scenario)) {
+    if (file.usesService) {
         service.emplace();
+        ASSERT_TRUE(service->Running());
         origin.emplace(service->Origin());
     } else {
         origin.emplace(std::nullopt);
     }
-    const std::string command = "cd " + std::string(KORDELA_SOURCE_DIR) + " && " + KORDELA_DEVHOST_PATH +
-                                " --timeout 300 --scenario " + scenario.string() + " 2>&1";
-    std::string transcript;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
-        transcript += buffer;
-    const int status = ::pclose(pipe);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << transcript;
-    EXPECT_NE(transcript.find("\nSUCCESS\n"), std::string::npos) << transcript;
+    const DevHostRun run = RunDevHost(file.path);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("\nSUCCESS\n"), std::string::npos) << run.output;
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, SampleScenario, ::testing::ValuesIn(SampleScenarios()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
-                             std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+INSTANTIATE_TEST_SUITE_P(Samples, Scenario, ::testing::ValuesIn(Scenarios()),
+                         [](const ::testing::TestParamInfo<ScenarioFile>& info) {
+                             std::string name = info.param.path.parent_path().parent_path().filename().string() + "_" +
+                                                info.param.path.stem().string();
+                             std::replace_if(
+                                 name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+                                 '_');
                              return name;
                          });

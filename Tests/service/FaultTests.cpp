@@ -1,11 +1,16 @@
 #include "ServiceTestSupport.hpp"
 
+#include "Faults.hpp"
+
 #include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <future>
+#include <map>
+#include <regex>
+#include <thread>
 
 namespace kordela::test {
 namespace {
@@ -34,10 +39,11 @@ protected:
     const std::string normalAnswer = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Bim UnreadEmails=\"3\"></Bim>";
 };
 
-std::string Gunzip(const std::string& data)
+// windowBits as zlib takes them: 15 + 16 for gzip, 15 for a zlib stream.
+std::string Inflate(const std::string& data, int windowBits)
 {
     z_stream stream{};
-    if (inflateInit2(&stream, 15 + 16) != Z_OK) return {};
+    if (inflateInit2(&stream, windowBits) != Z_OK) return {};
     std::string out(64 * 1024, '\0');
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     stream.avail_in = static_cast<uInt>(data.size());
@@ -101,10 +107,127 @@ TEST_F(ServiceFault, GzipBodyIsSentEncoded)
     const HttpReply raw = AskMail();
     EXPECT_EQ(raw.Header("content-encoding"), "gzip");
     EXPECT_EQ(raw.body.substr(0, 2), "\x1f\x8b");
-    EXPECT_EQ(Gunzip(raw.body), normalAnswer);
+    EXPECT_EQ(Inflate(raw.body, 15 + 16), normalAnswer);
     // A client that asks libcurl to decode gets the plain answer.
     EXPECT_EQ(AskMail({.acceptEncoding = true}).body, normalAnswer);
     ExpectHealthy();
+}
+
+TEST_F(ServiceFault, QueuedAnswersAreTakenInTurnThenTheRealOne)
+{
+    const nlohmann::json queue = {{{"mode", "http500"}},
+                                  {{"mode", "pass"}},
+                                  {{"mode", "truncated"}},
+                                  {{"mode", "http500"}, {"status", 503}, {"count", 2}}};
+    ASSERT_TRUE(service.SetFault("/GetUnreadEmailsCount2", "", {{"queue", queue}}));
+    struct Turn {
+        bool complete;
+        long status;
+        nlohmann::json fault;
+    };
+    const Turn turns[] = {{true, 500, "http500"}, {true, 200, "pass"},     {false, 200, "truncated"},
+                          {true, 503, "http500"}, {true, 503, "http500"}, {true, 200, nullptr}};
+    for (const Turn& turn : turns) {
+        const HttpReply reply = AskMail();
+        EXPECT_EQ(reply.Ok(), turn.complete) << reply.error;
+        EXPECT_EQ(reply.status, turn.status);
+        EXPECT_EQ(service.Log().back()["fault"], turn.fault);
+    }
+    EXPECT_EQ(AskMail().body, normalAnswer);
+
+    // A queue replaces the path's faults; a faulty entry refuses the whole queue.
+    ASSERT_TRUE(service.SetFault("/GetUnreadEmailsCount2", "html-error"));
+    EXPECT_FALSE(service.SetFault("/GetUnreadEmailsCount2", "", {{"queue", {{{"mode", "pass"}}, {{"mode", "boom"}}}}}));
+    EXPECT_FALSE(service.SetFault("/GetUnreadEmailsCount2", "", {{"queue", nlohmann::json::array()}}));
+    EXPECT_EQ(AskMail().Header("content-type"), "text/html; charset=utf-8");
+    ExpectHealthy();
+}
+
+TEST_F(ServiceFault, RedirectChainInAQueueLeavesTheNextEntryForTheNextRequest)
+{
+    ASSERT_TRUE(service.SetFault("/velmail", "",
+                                 {{"queue", {{{"mode", "redirect-chain"}, {"count", 2}}, {{"mode", "http500"}}}}}));
+    const HttpReply chained = Get("/velmail", {.followRedirects = true});
+    EXPECT_EQ(chained.redirects, 2);
+    EXPECT_EQ(chained.status, 200);
+    EXPECT_EQ(Get("/velmail").status, 500);
+    EXPECT_EQ(Get("/velmail").status, 200);
+}
+
+TEST_F(ServiceFault, AnswersWithoutLengthCompressedOrElsewhere)
+{
+    struct Case {
+        std::string name;
+        std::string path;
+        std::string mode;
+        nlohmann::json extra;
+        HttpRequest request;
+        int curlCode;
+        long status;
+        std::map<std::string, std::string> headers;  // "" stands for "absent"
+        std::string body;                            // what the client received
+    };
+    const std::string chair = "/files/library/OakChair_1234.gsm";
+    const std::string chairBytes = Get(chair).body;
+    ASSERT_GT(chairBytes.size(), 100u);
+    const std::string deflated = service::DeflateCompress(normalAnswer);
+    const std::string binary("\x89PNG\r\n\x1a\n\x00\xff", 10);
+    const Case cases[] = {
+        {"chunked", "/GetUnreadEmailsCount2", "chunked", {{"chunk_bytes", 7}}, {}, 0, 200,
+         {{"transfer-encoding", "chunked"}, {"content-length", ""}}, normalAnswer},
+        // Not compressed on the way for a client that accepts gzip: the body is as the test set it.
+        {"chunked, gzip accepted", "/GetUnreadEmailsCount2", "chunked", {}, {.acceptEncoding = true}, 0, 200,
+         {{"transfer-encoding", "chunked"}, {"content-encoding", ""}}, normalAnswer},
+        {"chunked file", chair, "chunked", {}, {}, 0, 200, {{"content-length", ""}}, chairBytes},
+        {"chunked, cut", chair, "chunked", {{"chunk_bytes", 10}, {"send_bytes", 50}}, {}, 18, 200,
+         {{"transfer-encoding", "chunked"}}, chairBytes.substr(0, 50)},
+        {"deflate, raw", "/GetUnreadEmailsCount2", "deflate", {}, {}, 0, 200, {{"content-encoding", "deflate"}}, deflated},
+        {"deflate, decoded", "/GetUnreadEmailsCount2", "deflate", {}, {.acceptEncoding = true}, 0, 200,
+         {{"content-encoding", "deflate"}}, normalAnswer},
+        {"binary with headers", "/logos/1.png", "body",
+         {{"body", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0xff}},
+          {"content_type", "image/png"},
+          {"headers", {{"Cache-Control", "no-store"}, {"X-Kordela-Test", "1"}}}},
+         {}, 0, 200, {{"content-type", "image/png"}, {"cache-control", "no-store"}, {"x-kordela-test", "1"}}, binary},
+        {"redirect, not followed", "/Product", "redirect", {{"to", "/velmail?from=product"}}, {}, 0, 302,
+         {{"location", service.Url("/velmail?from=product")}}, ""},
+        {"redirect, followed", "/Product", "redirect", {{"to", "/kordela_data/documents/Apps/versionMac21.txt"}},
+         {.followRedirects = true}, 0, 200, {}, Get("/kordela_data/documents/Apps/versionMac21.txt").body},
+        {"redirect elsewhere", "/Product", "redirect", {{"to", "http://kordela.invalid/x"}, {"status", 301}}, {}, 0, 301,
+         {{"location", "http://kordela.invalid/x"}}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(service.SetFault(c.path, c.mode, c.extra));
+        const HttpReply reply = c.path == "/GetUnreadEmailsCount2" ? AskMail(c.request) : Get(c.path, c.request);
+        EXPECT_EQ(reply.curlCode, c.curlCode) << reply.error;
+        EXPECT_EQ(reply.status, c.status);
+        for (const auto& [name, value] : c.headers) EXPECT_EQ(reply.Header(name), value) << name;
+        if (c.status < 300 || c.status >= 400) {
+            EXPECT_EQ(reply.body, c.body);
+        }
+        ASSERT_TRUE(service.Reset());
+    }
+    // A redirect of a POST keeps the form on the way.
+    ASSERT_TRUE(service.SetFault("/GetUnreadEmailsCount2", "redirect", {{"to", "/GetFeaturedManufacturers2"}}));
+    const HttpReply moved = AskMail({.followRedirects = true});
+    EXPECT_EQ(moved.redirects, 1);
+    EXPECT_EQ(service.Log().back()["path"], "/GetFeaturedManufacturers2");
+    EXPECT_EQ(service.Log().back()["value"], UnreadMailRequest(KeyWithThreeMails));
+}
+
+TEST_F(ServiceFault, EachLoggedRequestCarriesItsTime)
+{
+    AskMail();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Get("/Product");
+    const nlohmann::json log = service.Log();
+    ASSERT_EQ(log.size(), 2u);
+    for (const auto& entry : log) {
+        const std::string time = entry.value("time", "");
+        EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)"))) << time;
+    }
+    EXPECT_GE(log[1]["ms"].get<long long>() - log[0]["ms"].get<long long>(), 20);
 }
 
 TEST_F(ServiceFault, TruncatedAnswerEndsBeforeItsAnnouncedLength)

@@ -175,7 +175,11 @@ TEST(ServiceFaultTable, SettingsAreCheckedAndCountsConsumed)
     EXPECT_EQ(table.Set({{"path", "/a"}, {"mode", "http500"}, {"count", 2}}), "");
     EXPECT_EQ(table.Set({{"path", "/b/*"}, {"mode", "trickle"}}), "");
     EXPECT_NE(table.Set({{"path", "/c"}, {"mode", "trickle"}, {"interval_ms", "fast"}}), "");
-    EXPECT_NE(table.Set({{"path", "/c"}, {"mode", "no-answer"}, {"seconds", 61}}), "");
+    EXPECT_NE(table.Set({{"path", "/c"}, {"mode", "no-answer"}, {"seconds", 601}}), "");
+    EXPECT_NE(table.Set({{"path", "/c"}, {"mode", "redirect"}, {"to", "elsewhere"}}), "");
+    EXPECT_NE(table.Set({{"path", "/c"}, {"mode", "body"}, {"body", "x"}, {"headers", {{"X-A", "1\r\nX-B: 2"}}}}), "");
+    EXPECT_NE(table.Set({{"path", "/c"}, {"mode", "pass"}, {"headers", {{"X-A", 1}}}}), "");
+    EXPECT_TRUE(table.List().size() == 2u);
 
     EXPECT_TRUE(table.Find("/a", false));
     EXPECT_TRUE(table.Find("/a", true));

@@ -61,6 +61,13 @@ inline const TransferFault TransferFaults[] = {
      DownloadOutcome::NotLoadable, InstallerOutcome::NotMountable, VersionOutcome::NoOffer, LogoOutcome::NoIcon},
     {"throttle", {{"bytes_per_second", 20000}}, DownloadOutcome::Installs, InstallerOutcome::Mounts,
      VersionOutcome::Offers, LogoOutcome::Icon},
+    // No Content-Length: the body ends with the last chunk.
+    {"chunked", {{"chunk_bytes", 1000}}, DownloadOutcome::Installs, InstallerOutcome::Mounts, VersionOutcome::Offers,
+     LogoOutcome::Icon},
+    {"deflate", nlohmann::json::object(), DownloadOutcome::Installs, InstallerOutcome::Mounts, VersionOutcome::Offers,
+     LogoOutcome::Icon},
+    {"redirect", {{"to", "/missing"}}, DownloadOutcome::FailsTold, InstallerOutcome::FailsTold, VersionOutcome::NoOffer,
+     LogoOutcome::NoIcon},
 };
 
 inline std::ostream& operator<<(std::ostream& out, const TransferFault& fault)

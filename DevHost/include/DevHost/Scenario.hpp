@@ -7,6 +7,7 @@
 #include <istream>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace DevHost {
@@ -22,8 +23,11 @@ public:
 
     // Later features add their own commands; a command answers an empty text or why it failed.
     void AddCommand(const std::string& name, Command command) { commands_[name] = std::move(command); }
-    // A kind of "fault KIND ..." line; the command is given the words after the kind.
-    void AddFaultKind(const std::string& kind, Command command) { faultKinds_[kind] = std::move(command); }
+    // A line "NAME WORD ..." goes to this command instead of NAME's own (e.g. "expect request").
+    void AddSubcommand(const std::string& name, const std::string& word, Command command)
+    {
+        subcommands_[{name, word}] = std::move(command);
+    }
 
     // Runs before each line, as the host's event loop runs between user actions (pages
     // finish loading there); a non-empty answer fails the scenario.
@@ -53,7 +57,7 @@ private:
 
     Host& host_;
     std::map<std::string, Command> commands_;
-    std::map<std::string, Command> faultKinds_;
+    std::map<std::pair<std::string, std::string>, Command> subcommands_;
     std::vector<std::string> lines_;
     size_t next_ = 0;
     bool failed_ = false;
