@@ -1,5 +1,6 @@
 #include "DevHost/Host.hpp"
 #include "DevHost/Project.hpp"
+#include "HostCall.hpp"
 
 #include "CH.hpp"
 #include "CommandRunner.hpp"
@@ -23,21 +24,6 @@ namespace DevHost {
 namespace {
 
 Host* current = nullptr;
-
-std::string Hex(int32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(value));
-    return text;
-}
-
-// Calls the running host; a call that arrives when no host runs (after its shut-down) fails.
-template <class F>
-GSErrCode OnHost(F call)
-{
-    Host* host = Host::Current();
-    return host != nullptr ? call(*host) : ErrCode::General;
-}
 
 // The table's entries forward to the one running host.
 API_HostTable MakeTable()
@@ -71,11 +57,18 @@ API_HostTable MakeTable()
             return *module != 0 ? NoError : ErrCode::General;
         });
     };
-    Project::FillTable(table, [] () -> Project& { return Host::Current()->GetProject(); });
+    Project::FillTable(table);
     return table;
 }
 
 }  // namespace
+
+std::string Hex(int32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(value));
+    return text;
+}
 
 std::string EventName(int32_t eventCode)
 {

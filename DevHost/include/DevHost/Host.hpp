@@ -133,5 +133,7 @@ private:
 };
 
 std::string EventName(int32_t eventCode);
+// A result code as the transcript writes it: 0x0000ABCD.
+std::string Hex(int32_t value);
 
 }  // namespace DevHost

@@ -100,8 +100,9 @@ public:
     GSErrCode OpenUndoableSession(const char* name);
     GSErrCode CloseUndoableSession();
 
-    // Fills the library-part, element, selection and undo entries of the host's table.
-    static void FillTable(API_HostTable& table, const std::function<Project&()>& current);
+    // Fills the library-part, element, selection and undo entries of the host's table; each
+    // reaches the running host's project.
+    static void FillTable(API_HostTable& table);
 
 private:
     struct Library {
@@ -110,6 +111,8 @@ private:
         bool embedded = false;
     };
     bool IsSubtypeOf(const std::string& ownUnID, const std::string& parent, int depth = 0) const;
+    // The library list's part of Environment.
+    std::optional<GSErrCode> LibraryEnvironment(int32_t code, void* par1, void* par2);
     // True inside an undoable step; otherwise logs the refusal of changing the element.
     bool Editing(const PlacedElement& element);
     void IndexParts();
