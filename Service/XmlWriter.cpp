@@ -2,10 +2,10 @@
 
 namespace kordela::service {
 
-std::string XmlEscape(std::string_view text)
+namespace {
+
+void AppendXmlEscaped(std::string& out, std::string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
     for (char c : text) {
         switch (c) {
         case '&': out += "&amp;"; break;
@@ -21,6 +21,15 @@ std::string XmlEscape(std::string_view text)
             break;
         }
     }
+}
+
+}  // namespace
+
+std::string XmlEscape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    AppendXmlEscaped(out, text);
     return out;
 }
 
@@ -34,7 +43,7 @@ void XmlWriter::WriteStartTag(std::string_view name, const XmlAttributes& attrib
         out_ += ' ';
         out_ += key;
         out_ += "=\"";
-        out_ += XmlEscape(value);
+        AppendXmlEscaped(out_, value);
         out_ += '"';
     }
 }
@@ -57,7 +66,7 @@ XmlWriter& XmlWriter::Empty(std::string_view name, const XmlAttributes& attribut
 XmlWriter& XmlWriter::TextElement(std::string_view name, const XmlAttributes& attributes, std::string_view text)
 {
     Open(name, attributes);
-    out_ += XmlEscape(text);
+    AppendXmlEscaped(out_, text);
     return Close();
 }
 
@@ -70,6 +79,11 @@ XmlWriter& XmlWriter::Close()
         open_.pop_back();
     }
     return *this;
+}
+
+void XmlWriter::Reserve(std::size_t bytes)
+{
+    out_.reserve(bytes);
 }
 
 std::string XmlWriter::Finish()
