@@ -21,11 +21,6 @@ bool Named(const API_AddParType& record, const char* name)
     return HasName(record, name);
 }
 
-bool Named(const API_AddParType& record, const std::string& name)
-{
-    return Named(record, name.c_str());
-}
-
 bool IsBlockName(const char* name)
 {
     return CHEqualCStrings(name, TitleName) || CHEqualCStrings(name, SeparatorName) ||
@@ -101,15 +96,16 @@ API_AddParType EntryRecord(const UpdateDataEntry& entry)
 
 void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& entries)
 {
+    const NameIndex entryNames = IndexEntryNames(entries);
     std::vector<API_AddParType> kept;
     kept.reserve(params.size());
     for (API_AddParType& record : params) {
         // A variable the answer also names live stays: the live entry wins.
         bool obsolete = false;
         bool live = false;
-        for (const auto& entry : entries)
-            if (Named(record, entry->variableName))
-                (entry->obsolete ? obsolete : live) = true;
+        if (const std::vector<uint32_t>* named = entryNames.Find(ParameterName(record).c_str()))
+            for (const uint32_t at : *named)
+                (entries[at]->obsolete ? obsolete : live) = true;
         if (obsolete && !live)
             ReleaseCells(record);
         else

@@ -7,6 +7,7 @@
 #include "PlacedElements.hpp"
 #include "UrlToGuidHandler.hpp"
 
+#include <cctype>
 #include <cstring>
 #include <unordered_set>
 
@@ -43,6 +44,14 @@ public:
     const API_AddParType& operator[](size_t i) const { return (*memo.params)[i]; }
     API_ElementMemo memo {};
 };
+
+// The names looked for all begin with "KD_" (letters in either case): most records of a
+// part are passed without comparing their names three times.
+bool MayBeKordelaName(const API_AddParType& param)
+{
+    return std::tolower(static_cast<unsigned char>(param.name[0])) == 'k' &&
+           std::tolower(static_cast<unsigned char>(param.name[1])) == 'd' && param.name[2] == '_';
+}
 
 }  // namespace
 
@@ -83,6 +92,8 @@ void UpdateInfo::Init()
         bool urlFound = false;
         for (size_t i = 0; i < params.Count(); ++i) {
             const API_AddParType& param = params[i];
+            if (!MayBeKordelaName(param))
+                continue;
             const ParameterName name(param);
             if (CHEqualCStrings(name.c_str(), "KD_prodatUrl")) {
                 url = GS::UniString(ParameterTextOf(param));
