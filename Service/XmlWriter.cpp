@@ -4,9 +4,21 @@ namespace kordela::service {
 
 namespace {
 
+bool Plain(char c)
+{
+    return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F && c != '&' && c != '<' && c != '>' && c != '"' &&
+           c != '\'';
+}
+
+// Runs of plain characters are copied at once.
 void AppendXmlEscaped(std::string& out, std::string_view text)
 {
-    for (char c : text) {
+    std::size_t plainFrom = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (Plain(c)) continue;
+        out.append(text.data() + plainFrom, i - plainFrom);
+        plainFrom = i + 1;
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
@@ -16,11 +28,10 @@ void AppendXmlEscaped(std::string& out, std::string_view text)
         case '\t': out += "&#9;"; break;
         case '\n': out += "&#10;"; break;
         case '\r': out += "&#13;"; break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) out += c;
-            break;
+        default: break;  // a byte XML cannot carry
         }
     }
+    out.append(text.data() + plainFrom, text.size() - plainFrom);
 }
 
 }  // namespace
