@@ -94,24 +94,36 @@ API_AddParType EntryRecord(const UpdateDataEntry& entry)
     return record;
 }
 
+// Keeps the records that `drop` does not take, in their order and in place; the records it
+// takes release their cells. `drop` sees each record at its old position.
+template <class Drop>
+void DropRecords(std::vector<API_AddParType>& params, const Drop& drop)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < params.size(); ++i) {
+        if (drop(i, params[i])) {
+            ReleaseCells(params[i]);
+        } else {
+            if (kept != i)
+                params[kept] = params[i];
+            ++kept;
+        }
+    }
+    params.resize(kept);
+}
+
 void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& entries)
 {
     const NameIndex entryNames = IndexEntryNames(entries);
-    std::vector<API_AddParType> kept;
-    kept.reserve(params.size());
-    for (API_AddParType& record : params) {
+    DropRecords(params, [&](size_t, const API_AddParType& record) {
         // A variable the answer also names live stays: the live entry wins.
         bool obsolete = false;
         bool live = false;
         if (const std::vector<uint32_t>* named = entryNames.Find(ParameterName(record).c_str()))
             for (const uint32_t at : *named)
                 (entries[at]->obsolete ? obsolete : live) = true;
-        if (obsolete && !live)
-            ReleaseCells(record);
-        else
-            kept.push_back(record);
-    }
-    params.swap(kept);
+        return obsolete && !live;
+    });
 }
 
 void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& entries,
@@ -153,15 +165,9 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
         if (Named(params[i], UrlName))
             url = i;
     if (url != params.size()) {
-        std::vector<API_AddParType> kept;
-        for (size_t i = 0; i < params.size(); ++i) {
-            if (i < url && InBlock(params[i], entryNames))
-                ReleaseCells(params[i]);
-            else
-                kept.push_back(params[i]);
-        }
-        url -= params.size() - kept.size();
-        params.swap(kept);
+        const size_t before = params.size();
+        DropRecords(params, [&](size_t i, const API_AddParType& record) { return i < url && InBlock(record, entryNames); });
+        url -= before - params.size();
     }
     const size_t searchFrom = url != params.size() ? url + 1 : 0;
     size_t first = params.size();
