@@ -271,6 +271,24 @@ PreparedEntries::PreparedEntries(const UpdateEntries& entries)
     }
 }
 
+const std::vector<const std::vector<uint32_t>*>& PreparedEntries::NamedRecords(const API_AddParType* params,
+                                                                               size_t count) const
+{
+    static_assert(sizeof params->name == API_NameLen);
+    bool same = lastNames_.size() == count;
+    for (size_t i = 0; same && i < count; ++i)
+        same = std::memcmp(lastNames_[i].data(), params[i].name, API_NameLen) == 0;
+    if (!same) {
+        lastNames_.resize(count);
+        lastNamed_.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            std::memcpy(lastNames_[i].data(), params[i].name, API_NameLen);
+            lastNamed_[i] = Named(ParameterName(params[i]).c_str());
+        }
+    }
+    return lastNamed_;
+}
+
 void UpdateInstanceParameters(API_AddParType* params, size_t count, const UpdateEntries& entries,
                               const UnknownTypeReport& report)
 {
@@ -282,9 +300,10 @@ void UpdateInstanceParameters(API_AddParType* params, size_t count, const Prepar
 {
     using Kind = PreparedEntries::Kind;
     std::vector<uint32_t> untyped;  // one per record named by an entry of a type without a rule
+    const std::vector<const std::vector<uint32_t>*>& namedRecords = entries.NamedRecords(params, count);
     for (size_t i = 0; i < count; ++i) {
         API_AddParType& record = params[i];
-        const std::vector<uint32_t>* named = entries.Named(ParameterName(record).c_str());
+        const std::vector<uint32_t>* named = namedRecords[i];
         if (named == nullptr)
             continue;
         for (const uint32_t at : *named) {

@@ -7,7 +7,6 @@
 #include "PlacedElements.hpp"
 #include "UrlToGuidHandler.hpp"
 
-#include <cctype>
 #include <cstring>
 #include <unordered_set>
 
@@ -49,8 +48,8 @@ public:
 // part are passed without comparing their names three times.
 bool MayBeKordelaName(const API_AddParType& param)
 {
-    return std::tolower(static_cast<unsigned char>(param.name[0])) == 'k' &&
-           std::tolower(static_cast<unsigned char>(param.name[1])) == 'd' && param.name[2] == '_';
+    return (param.name[0] == 'K' || param.name[0] == 'k') && (param.name[1] == 'D' || param.name[1] == 'd') &&
+           param.name[2] == '_';
 }
 
 }  // namespace
@@ -90,7 +89,8 @@ void UpdateInfo::Init()
         GS::UniString productGuid;
         int edition = NoEdition;
         bool urlFound = false;
-        for (size_t i = 0; i < params.Count(); ++i) {
+        const size_t count = params.Count();
+        for (size_t i = 0; i < count; ++i) {
             const API_AddParType& param = params[i];
             if (!MayBeKordelaName(param))
                 continue;
