@@ -127,6 +127,8 @@ std::optional<Catalogue> Catalogue::FromJson(const json& j, const std::filesyste
             c.keys_.push_back({Text(k, "key"), Text(k, "user"), k.value("unreadEmails", 0)});
         }
         for (const json& p : j.value("products", json::array())) c.products_.push_back(ReadProduct(p));
+        // The first product of each GUID, as a search in list order finds it.
+        for (std::size_t i = 0; i < c.products_.size(); ++i) c.productByGuid_.emplace(ToLower(c.products_[i].guid), i);
         for (const json& cloud : j.value("propertyClouds", json::array())) c.clouds_.push_back(ReadCloud(cloud));
         for (const json& m : j.value("manufacturers", json::array())) c.manufacturers_.push_back(ReadManufacturer(m));
         const json versions = j.value("publishedVersions", json::object());
@@ -184,10 +186,8 @@ const Product* Catalogue::FindProductByUrl(std::string_view url) const
 
 const Product* Catalogue::FindProductByGuid(std::string_view guid) const
 {
-    for (const Product& p : products_) {
-        if (EqualsIgnoreCase(p.guid, guid)) return &p;
-    }
-    return nullptr;
+    const auto found = productByGuid_.find(ToLower(guid));
+    return found != productByGuid_.end() ? &products_[found->second] : nullptr;
 }
 
 const Product* Catalogue::FindProductById(std::string_view id) const

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kordela::service {
@@ -96,6 +97,7 @@ private:
     std::string installerFile_;
     std::vector<ApiKey> keys_;
     std::vector<Product> products_;
+    std::unordered_map<std::string, std::size_t> productByGuid_;  // GUID in lower case -> first such product
     std::vector<PropertyCloud> clouds_;
     std::vector<Manufacturer> manufacturers_;
     std::map<int, std::string> publishedVersions_;

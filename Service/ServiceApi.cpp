@@ -100,17 +100,36 @@ void WriteParameter(XmlWriter& xml, const std::string& name, const ProductParame
     }
 }
 
+// About what a product's block takes in the answer, so that a large answer is written into
+// one buffer.
+std::size_t AnswerSize(const Product& product)
+{
+    std::size_t size = 512 + 2 * product.guid.size();
+    for (const ProductParameter& p : product.parameters) {
+        size += 200 + p.name.size() + p.bimName.size() + p.description.size() + p.type.size() + p.style.size() +
+                p.modifier.size() + 3 * (p.value ? p.value->size() : 0);
+    }
+    return size;
+}
+
 ApiAnswer KordelaInfo(const ApiCall& call)
 {
     const XmlElement* objects = call.root.Child("Objects");
     if (!objects) return BadRequest{"the request has no Objects element"};
-    XmlWriter xml;
-    xml.Open("Bim").Open("Objects");
+    std::vector<const Product*> products;
+    std::size_t size = 0;
     for (const XmlElement* object : objects->ChildrenNamed("Object")) {
         const std::string* guid = object->Attribute("ProductId");
         if (!guid) return BadRequest{"an Object element has no ProductId"};
-        const Product* product = call.catalogue.FindProductByGuid(*guid);
-        if (!product) continue;
+        if (const Product* product = call.catalogue.FindProductByGuid(*guid)) {
+            products.push_back(product);
+            size += AnswerSize(*product);
+        }
+    }
+    XmlWriter xml;
+    xml.Reserve(size);
+    xml.Open("Bim").Open("Objects");
+    for (const Product* product : products) {
         xml.Open("Object", {{"ProductId", product->guid}}).Open("Parameters");
         // Every block names its product and edition first: the add-on keys the block by them.
         ProductParameter guidParameter{"KD_productguid", "ProductGuid", "Product GUID", "String", "", "", {}, false};

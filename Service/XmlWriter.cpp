@@ -2,11 +2,23 @@
 
 namespace kordela::service {
 
-std::string XmlEscape(std::string_view text)
+namespace {
+
+bool Plain(char c)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
+    return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F && c != '&' && c != '<' && c != '>' && c != '"' &&
+           c != '\'';
+}
+
+// Runs of plain characters are copied at once.
+void AppendXmlEscaped(std::string& out, std::string_view text)
+{
+    std::size_t plainFrom = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (Plain(c)) continue;
+        out.append(text.data() + plainFrom, i - plainFrom);
+        plainFrom = i + 1;
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
@@ -16,11 +28,19 @@ std::string XmlEscape(std::string_view text)
         case '\t': out += "&#9;"; break;
         case '\n': out += "&#10;"; break;
         case '\r': out += "&#13;"; break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) out += c;
-            break;
+        default: break;  // a byte XML cannot carry
         }
     }
+    out.append(text.data() + plainFrom, text.size() - plainFrom);
+}
+
+}  // namespace
+
+std::string XmlEscape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    AppendXmlEscaped(out, text);
     return out;
 }
 
@@ -34,7 +54,7 @@ void XmlWriter::WriteStartTag(std::string_view name, const XmlAttributes& attrib
         out_ += ' ';
         out_ += key;
         out_ += "=\"";
-        out_ += XmlEscape(value);
+        AppendXmlEscaped(out_, value);
         out_ += '"';
     }
 }
@@ -57,7 +77,7 @@ XmlWriter& XmlWriter::Empty(std::string_view name, const XmlAttributes& attribut
 XmlWriter& XmlWriter::TextElement(std::string_view name, const XmlAttributes& attributes, std::string_view text)
 {
     Open(name, attributes);
-    out_ += XmlEscape(text);
+    AppendXmlEscaped(out_, text);
     return Close();
 }
 
@@ -70,6 +90,11 @@ XmlWriter& XmlWriter::Close()
         open_.pop_back();
     }
     return *this;
+}
+
+void XmlWriter::Reserve(std::size_t bytes)
+{
+    out_.reserve(bytes);
 }
 
 std::string XmlWriter::Finish()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +29,8 @@ public:
     // Element with escaped text content.
     XmlWriter& TextElement(std::string_view name, const XmlAttributes& attributes, std::string_view text);
     XmlWriter& Close();
+    // Room for a document of about that many bytes, so that a large one is not moved as it grows.
+    void Reserve(std::size_t bytes);
 
     // Closes what is still open and returns the document.
     std::string Finish();

@@ -269,7 +269,11 @@ API_AddParType** ParametersToHandle(const std::vector<Parameter>& params)
         const Parameter& p = params[i];
         API_AddParType& r = (*records)[i];
         r.typeMod = API_ParSimple;
-        CHTruncate(p.name.c_str(), r.name, sizeof r.name);
+        // A name that fits (nearly every one) goes as it stands; the field already ends in NULs.
+        if (const size_t length = std::strlen(p.name.c_str()); length < sizeof r.name)
+            std::memcpy(r.name, p.name.c_str(), length);
+        else
+            CHTruncate(p.name.c_str(), r.name, sizeof r.name);
         r.typeID = p.type;
         r.flags = p.flags;
         r.index = static_cast<int32_t>(i);

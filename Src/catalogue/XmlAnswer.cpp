@@ -123,6 +123,21 @@ const char* XmlAnswer::getAttributeValue(const char* name) const
     return reader_->Restored(reader_->xml->getAttributeValue(name));
 }
 
+int XmlAnswer::getAttributeCount() const
+{
+    return static_cast<int>(reader_->xml->getAttributeCount());
+}
+
+const char* XmlAnswer::getAttributeName(int index) const
+{
+    return reader_->Restored(reader_->xml->getAttributeName(index));
+}
+
+const char* XmlAnswer::getAttributeValueAt(int index) const
+{
+    return reader_->Restored(reader_->xml->getAttributeValue(index));
+}
+
 bool XmlAnswer::isEmptyElement() const
 {
     return reader_->xml->isEmptyElement();

@@ -26,6 +26,10 @@ public:
     const char* getNodeData() const;
     // Null when the current element has no such attribute.
     const char* getAttributeValue(const char* name) const;
+    // The current element's attributes by position, 0 up to the count, in the order written.
+    int getAttributeCount() const;
+    const char* getAttributeName(int index) const;
+    const char* getAttributeValueAt(int index) const;
     // True for an element written as a self-closing tag.
     bool isEmptyElement() const;
 

@@ -174,6 +174,22 @@ private:
         target += c;
     }
 
+    // The characters from pos_ on that stand for themselves, in text or in a value quoted
+    // with `end`, taken at once; stops before anything Literal, Reference or the caller must
+    // look at.
+    void PlainRun(std::string& target, char end)
+    {
+        const size_t begin = pos_;
+        while (pos_ < in_.size()) {
+            const char c = in_[pos_];
+            if (c == end || c == '<' || c == '>' || c == '&' || c == '"' || c == '\'' || c == '\r' || c == '\n' ||
+                c == '\t')
+                break;
+            ++pos_;
+        }
+        target.append(in_.data() + begin, pos_ - begin);
+    }
+
     // "&name;" or "&#N;" or "&#xH;" at pos_.
     Step Reference(std::string& target)
     {
@@ -247,7 +263,9 @@ private:
         Step step = Name(node.name);
         if (step != Step::Ok)
             return step;
-        std::string tag = "<" + node.name;
+        // The tag goes straight into the output; a cut tag is taken back by Run.
+        out_ += '<';
+        out_ += node.name;
         for (;;) {
             const size_t spaces = SkipSpace();
             if (AtEnd())
@@ -285,6 +303,9 @@ private:
             for (;;) {
                 if (AtEnd())
                     return Step::Cut;
+                PlainRun(value, quote);
+                if (AtEnd())
+                    return Step::Cut;
                 const char c = in_[pos_];
                 if (c == quote) {
                     ++pos_;
@@ -305,11 +326,14 @@ private:
             for (const auto& attribute : node.attributes)
                 if (attribute.first == name)
                     return Step::Bad;
-            tag += " " + name + "=\"" + value + "\"";
-            node.attributes.emplace_back(name, Restore(value));
+            out_ += ' ';
+            out_ += name;
+            out_ += "=\"";
+            out_ += value;
+            out_ += '"';
+            node.attributes.emplace_back(std::move(name), nodes_ != nullptr ? Restore(value) : std::string());
         }
-        tag += node.empty ? "/>" : ">";
-        out_ += tag;
+        out_ += node.empty ? "/>" : ">";
         if (!node.empty)
             open_.push_back(node.name);
         rootSeen_ = true;
@@ -331,7 +355,9 @@ private:
         if (open_.empty() || open_.back() != node.name)
             return Step::Bad;
         open_.pop_back();
-        out_ += "</" + node.name + ">";
+        out_ += "</";
+        out_ += node.name;
+        out_ += '>';
         Emit(std::move(node));
         return Step::Ok;
     }
@@ -342,6 +368,9 @@ private:
     {
         std::string text;
         while (!AtEnd() && in_[pos_] != '<') {
+            PlainRun(text, '<');
+            if (AtEnd() || in_[pos_] == '<')
+                break;
             if (in_[pos_] == '&') {
                 if (open_.empty())
                     return Step::Bad;
@@ -358,7 +387,7 @@ private:
         if (open_.empty())
             return blank ? Step::Ok : Step::Bad;
         out_ += text;
-        if (!blank && !AtEnd())
+        if (!blank && !AtEnd() && nodes_ != nullptr)
             Emit(Node {Node::Kind::Text, Restore(text), {}, false});
         return Step::Ok;
     }

@@ -21,11 +21,6 @@ bool Named(const API_AddParType& record, const char* name)
     return HasName(record, name);
 }
 
-bool Named(const API_AddParType& record, const std::string& name)
-{
-    return Named(record, name.c_str());
-}
-
 bool IsBlockName(const char* name)
 {
     return CHEqualCStrings(name, TitleName) || CHEqualCStrings(name, SeparatorName) ||
@@ -99,23 +94,36 @@ API_AddParType EntryRecord(const UpdateDataEntry& entry)
     return record;
 }
 
+// Keeps the records that `drop` does not take, in their order and in place; the records it
+// takes release their cells. `drop` sees each record at its old position.
+template <class Drop>
+void DropRecords(std::vector<API_AddParType>& params, const Drop& drop)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < params.size(); ++i) {
+        if (drop(i, params[i])) {
+            ReleaseCells(params[i]);
+        } else {
+            if (kept != i)
+                params[kept] = params[i];
+            ++kept;
+        }
+    }
+    params.resize(kept);
+}
+
 void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& entries)
 {
-    std::vector<API_AddParType> kept;
-    kept.reserve(params.size());
-    for (API_AddParType& record : params) {
+    const NameIndex entryNames = IndexEntryNames(entries);
+    DropRecords(params, [&](size_t, const API_AddParType& record) {
         // A variable the answer also names live stays: the live entry wins.
         bool obsolete = false;
         bool live = false;
-        for (const auto& entry : entries)
-            if (Named(record, entry->variableName))
-                (entry->obsolete ? obsolete : live) = true;
-        if (obsolete && !live)
-            ReleaseCells(record);
-        else
-            kept.push_back(record);
-    }
-    params.swap(kept);
+        if (const std::vector<uint32_t>* named = entryNames.Find(ParameterName(record).c_str()))
+            for (const uint32_t at : *named)
+                (entries[at]->obsolete ? obsolete : live) = true;
+        return obsolete && !live;
+    });
 }
 
 void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& entries,
@@ -157,15 +165,9 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
         if (Named(params[i], UrlName))
             url = i;
     if (url != params.size()) {
-        std::vector<API_AddParType> kept;
-        for (size_t i = 0; i < params.size(); ++i) {
-            if (i < url && InBlock(params[i], entryNames))
-                ReleaseCells(params[i]);
-            else
-                kept.push_back(params[i]);
-        }
-        url -= params.size() - kept.size();
-        params.swap(kept);
+        const size_t before = params.size();
+        DropRecords(params, [&](size_t i, const API_AddParType& record) { return i < url && InBlock(record, entryNames); });
+        url -= before - params.size();
     }
     const size_t searchFrom = url != params.size() ? url + 1 : 0;
     size_t first = params.size();
@@ -269,6 +271,24 @@ PreparedEntries::PreparedEntries(const UpdateEntries& entries)
     }
 }
 
+const std::vector<const std::vector<uint32_t>*>& PreparedEntries::NamedRecords(const API_AddParType* params,
+                                                                               size_t count) const
+{
+    static_assert(sizeof params->name == API_NameLen);
+    bool same = lastNames_.size() == count;
+    for (size_t i = 0; same && i < count; ++i)
+        same = std::memcmp(lastNames_[i].data(), params[i].name, API_NameLen) == 0;
+    if (!same) {
+        lastNames_.resize(count);
+        lastNamed_.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            std::memcpy(lastNames_[i].data(), params[i].name, API_NameLen);
+            lastNamed_[i] = Named(ParameterName(params[i]).c_str());
+        }
+    }
+    return lastNamed_;
+}
+
 void UpdateInstanceParameters(API_AddParType* params, size_t count, const UpdateEntries& entries,
                               const UnknownTypeReport& report)
 {
@@ -280,9 +300,10 @@ void UpdateInstanceParameters(API_AddParType* params, size_t count, const Prepar
 {
     using Kind = PreparedEntries::Kind;
     std::vector<uint32_t> untyped;  // one per record named by an entry of a type without a rule
+    const std::vector<const std::vector<uint32_t>*>& namedRecords = entries.NamedRecords(params, count);
     for (size_t i = 0; i < count; ++i) {
         API_AddParType& record = params[i];
-        const std::vector<uint32_t>* named = entries.Named(ParameterName(record).c_str());
+        const std::vector<uint32_t>* named = namedRecords[i];
         if (named == nullptr)
             continue;
         for (const uint32_t at : *named) {

@@ -6,6 +6,7 @@
 #include "ParameterText.hpp"
 #include "UpdateData.hpp"
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,10 +43,16 @@ public:
     const std::vector<Entry>& Entries() const { return entries_; }
     // The entries that bear the name, in answer order; null when none.
     const std::vector<uint32_t>* Named(const char* name) const { return names_.Find(name); }
+    // For each record of the list, the entries that bear its name (null when none). The
+    // elements of one product mostly hold lists named alike: the answer for the last list is
+    // kept and given again while the name fields are the same byte for byte.
+    const std::vector<const std::vector<uint32_t>*>& NamedRecords(const API_AddParType* params, size_t count) const;
 
 private:
     std::vector<Entry> entries_;
     NameIndex names_;
+    mutable std::vector<std::array<char, API_NameLen>> lastNames_;
+    mutable std::vector<const std::vector<uint32_t>*> lastNamed_;
 };
 
 // Carries descriptions, values and flags into every record of a placed element's list that

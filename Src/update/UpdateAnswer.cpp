@@ -8,6 +8,7 @@
 
 #include <curl/curl.h>
 
+#include <cstring>
 #include <unordered_set>
 
 namespace {
@@ -32,6 +33,37 @@ std::string UrlDecoded(const char* text)
     std::string result(decoded, static_cast<size_t>(length));
     curl_free(decoded);
     return result;
+}
+
+// The entry's texts from the element's attributes, each taken in one pass over them (an
+// answer names every attribute once); an attribute the element lacks leaves its text empty.
+void ReadEntryAttributes(const XmlAnswer& reader, UpdateDataEntry& entry)
+{
+    struct Field {
+        const char* attribute;
+        std::string UpdateDataEntry::*text;
+    };
+    static constexpr Field fields[] = {{"VariableName", &UpdateDataEntry::variableName},
+                                       {"BIMParameterName", &UpdateDataEntry::bimParameterName},
+                                       {"VariableDescription", &UpdateDataEntry::variableDescription},
+                                       {"VariableType", &UpdateDataEntry::variableType},
+                                       {"VariableStyle", &UpdateDataEntry::variableStyle},
+                                       {"VariableModifier", &UpdateDataEntry::variableModifier}};
+    const int count = reader.getAttributeCount();
+    for (int i = 0; i < count; ++i) {
+        const char* attribute = reader.getAttributeName(i);
+        if (attribute == nullptr)
+            continue;
+        if (std::strcmp(attribute, "Obsolete") == 0) {
+            entry.obsolete = CHEqualCStrings(Cut(reader.getAttributeValueAt(i), FieldLimit).c_str(), "true");
+            continue;
+        }
+        for (const Field& field : fields)
+            if (std::strcmp(attribute, field.attribute) == 0) {
+                entry.*field.text = Cut(reader.getAttributeValueAt(i), FieldLimit);
+                break;
+            }
+    }
 }
 
 }  // namespace
@@ -78,15 +110,8 @@ void ReadUpdateAnswer(XmlAnswer& reader, const GS::Array<GS::UniString>& request
                 productGuid.clear();
                 edition.clear();
             } else if (inParameters && current && CHEqualCStrings(name, "Parameter")) {
-                auto attribute = [&reader](const char* key) { return Cut(reader.getAttributeValue(key), FieldLimit); };
                 entry = std::make_shared<UpdateDataEntry>();
-                entry->variableName = attribute("VariableName");
-                entry->bimParameterName = attribute("BIMParameterName");
-                entry->variableDescription = attribute("VariableDescription");
-                entry->variableType = attribute("VariableType");
-                entry->variableStyle = attribute("VariableStyle");
-                entry->variableModifier = attribute("VariableModifier");
-                entry->obsolete = CHEqualCStrings(attribute("Obsolete").c_str(), "true");
+                ReadEntryAttributes(reader, *entry);
                 guidFlag = CHEqualCStrings(entry->variableName.c_str(), "KD_productguid");
                 editionFlag = CHEqualCStrings(entry->variableName.c_str(), "KD_edinum");
                 if (reader.isEmptyElement()) {

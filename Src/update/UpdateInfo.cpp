@@ -44,6 +44,14 @@ public:
     API_ElementMemo memo {};
 };
 
+// The names looked for all begin with "KD_" (letters in either case): most records of a
+// part are passed without comparing their names three times.
+bool MayBeKordelaName(const API_AddParType& param)
+{
+    return (param.name[0] == 'K' || param.name[0] == 'k') && (param.name[1] == 'D' || param.name[1] == 'd') &&
+           param.name[2] == '_';
+}
+
 }  // namespace
 
 void UpdateInfo::Clear()
@@ -81,8 +89,11 @@ void UpdateInfo::Init()
         GS::UniString productGuid;
         int edition = NoEdition;
         bool urlFound = false;
-        for (size_t i = 0; i < params.Count(); ++i) {
+        const size_t count = params.Count();
+        for (size_t i = 0; i < count; ++i) {
             const API_AddParType& param = params[i];
+            if (!MayBeKordelaName(param))
+                continue;
             const ParameterName name(param);
             if (CHEqualCStrings(name.c_str(), "KD_prodatUrl")) {
                 url = GS::UniString(ParameterTextOf(param));

@@ -289,6 +289,41 @@ TEST(ParameterRewrite, TypesWithoutARuleAreToldInAnswerOrder)
     EXPECT_EQ(reported, (std::vector<std::string> {"Odd", "Weird", "Weird"}));
 }
 
+// One product's prepared entries go to each of its elements in turn; every list is matched by
+// its own names, whatever the list before it held.
+TEST(ParameterRewrite, PreparedEntriesMatchEachListByItsOwnNames)
+{
+    const UpdateEntries answer = Entries({{"A", "Real", "1"}, {"B", "Real", "2"}, {"c", "Real", "3"}});
+    const PreparedEntries prepared(answer);
+    struct Case {
+        std::vector<std::string> names;
+        std::vector<double> values;  // each record's value afterwards; 0 for a record no entry names
+    };
+    const Case cases[] = {
+        {{"A", "B", "X"}, {1, 2, 0}},
+        {{"A", "B", "X"}, {1, 2, 0}},
+        {{"A", "X", "B"}, {1, 0, 2}},
+        {{"a", "C", "B"}, {1, 3, 2}},
+        {{"A", "B"}, {1, 2}},
+        {{"X", "Y", "Z"}, {0, 0, 0}},
+        {{"A", "B", "X"}, {1, 2, 0}},
+    };
+    for (size_t c = 0; c < std::size(cases); ++c) {
+        std::vector<API_AddParType> list = List(cases[c].names);
+        for (auto& record : list)
+            record.value.real = 0;
+        UpdateInstanceParameters(list.data(), list.size(), prepared, nullptr);
+        for (size_t i = 0; i < list.size(); ++i)
+            EXPECT_DOUBLE_EQ(list[i].value.real, cases[c].values[i]) << "list " << c << ", record " << i;
+    }
+    // A name that differs only after its end still names the same entries.
+    std::vector<API_AddParType> list = List({"A", "B", "X"});
+    list[0].value.real = 0;
+    list[0].name[5] = 'q';
+    UpdateInstanceParameters(list.data(), list.size(), prepared, nullptr);
+    EXPECT_DOUBLE_EQ(list[0].value.real, 1);
+}
+
 TEST(ParameterText, NamesAreFoundAsTheHostComparesThem)
 {
     API_AddParType full = Record("");

@@ -278,6 +278,35 @@ TEST(UpdateAnswer, EntriesKeepTheirAttributesAndDecodedValues)
     EXPECT_TRUE(entries[5]->obsolete);
 }
 
+// Each text comes from the attribute of its own name, in whatever order the answer writes them,
+// with its references resolved; attributes the entry does not know change nothing.
+TEST(UpdateAnswer, EachTextComesFromItsOwnAttribute)
+{
+    const std::string parameter =
+        "<Parameter Unknown='u' VariableModifier='Child' Obsolete='true' VariableStyle='Bold' "
+        "VariableType='Real' VariableDescription='a &amp; &apos;b&apos; &lt;c&gt;' BIMParameterName='bim' "
+        "VariableName='P&quot;1'>2.5</Parameter><Parameter VariableName='Q'/>";
+    const AnswerResult result = Read(Block("A", "3", parameter), {"A"});
+    ASSERT_EQ(result.table.GetSize(), 1u);
+    const UpdateEntries& entries = result.table.Get(GS::UniString("A"))->entries;
+    ASSERT_EQ(entries.GetSize(), 4u);
+    const UpdateDataEntry& full = *entries[2];
+    EXPECT_EQ(full.variableName, "P\"1");
+    EXPECT_EQ(full.bimParameterName, "bim");
+    EXPECT_EQ(full.variableDescription, "a & 'b' <c>");
+    EXPECT_EQ(full.variableType, "Real");
+    EXPECT_EQ(full.variableStyle, "Bold");
+    EXPECT_EQ(full.variableModifier, "Child");
+    EXPECT_TRUE(full.obsolete);
+    EXPECT_EQ(full.value, std::optional<std::string>("2.5"));
+    const UpdateDataEntry& bare = *entries[3];
+    EXPECT_EQ(bare.variableName, "Q");
+    EXPECT_TRUE(bare.bimParameterName.empty() && bare.variableDescription.empty() && bare.variableType.empty() &&
+                bare.variableStyle.empty() && bare.variableModifier.empty());
+    EXPECT_FALSE(bare.obsolete);
+    EXPECT_FALSE(bare.value.has_value());
+}
+
 TEST_F(UpdateRulesTest, GroupsTheCallerBroughtKeepTheirValuesAndTakeNoneTwice)
 {
     info.AddRow(Element(1), GS::UniString("G1"), 1, 10, true, false);
