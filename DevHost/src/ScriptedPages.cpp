@@ -9,16 +9,6 @@
 namespace DevHost {
 namespace {
 
-std::string Window(const NSWindow& window)
-{
-    return "window " + std::to_string(window.WindowNumber());
-}
-
-std::string Page(int id)
-{
-    return "page " + std::to_string(id);
-}
-
 void AppendUtf8(std::string& out, unsigned code)
 {
     if (code < 0x80) {
@@ -108,18 +98,6 @@ std::string ScriptArgumentText(const std::string& script)
     return script.substr(open + 1, close - open - 1);
 }
 
-ScriptedPages::ScriptedPages()
-{
-    Platform::SetWebBackend(this);
-    Platform::SetClock(this);
-}
-
-ScriptedPages::~ScriptedPages()
-{
-    Platform::SetWebBackend(nullptr);
-    Platform::SetClock(nullptr);
-}
-
 void ScriptedPages::AddStep(const std::string& pattern, PageStep step)
 {
     if (Script* script = FindScript(pattern); script != nullptr && script->pattern == pattern) {
@@ -155,20 +133,6 @@ ScriptedPages::Script* ScriptedPages::FindScript(const std::string& url)
     return best;
 }
 
-NSWindow* ScriptedPages::FrontWindow() const
-{
-    return openWindows_.empty() ? nullptr : const_cast<NSWindow*>(openWindows_.back());
-}
-
-void ScriptedPages::WindowEvent(const NSWindow& window, const std::string& what)
-{
-    if (what.rfind("created", 0) == 0)
-        openWindows_.push_back(&window);
-    if (what == "closed")
-        std::erase(openWindows_, &window);
-    Platform::Record(Window(window) + " " + what);
-}
-
 void ScriptedPages::Load(Platform::WebPage& page, const std::string& url)
 {
     const int id = page.PageId();
@@ -176,14 +140,14 @@ void ScriptedPages::Load(Platform::WebPage& page, const std::string& url)
     pages_[id].url = url;
     pages_[id].scripts.clear();
     pending_.emplace_back(id, url);
-    Platform::Record(Page(id) + (page.IsLegacy() ? " (legacy)" : "") + " loads " + url);
+    Platform::Record(PageName(id) + (page.IsLegacy() ? " (legacy)" : "") + " loads " + url);
 }
 
 std::string ScriptedPages::Evaluate(Platform::WebPage& page, const std::string& script)
 {
     const int id = page.PageId();
     evaluated_.push_back(script);
-    Platform::Record(Page(id) + " evaluates " + script);
+    Platform::Record(PageName(id) + " evaluates " + script);
     auto it = pages_.find(id);
     if (it == pages_.end())
         return {};
@@ -198,13 +162,10 @@ std::string ScriptedPages::Evaluate(Platform::WebPage& page, const std::string& 
 std::optional<Platform::ScriptValue> ScriptedPages::CallFunction(Platform::WebPage& page, const std::string& function,
                                                                  const std::vector<Platform::ScriptValue>& args)
 {
-    std::string call = function + "(";
-    for (size_t i = 0; i < args.size(); ++i)
-        call += (i > 0 ? ", " : "") + args[i].ToScript();
-    call += ")";
+    const std::string call = CallScript(function, args);
     const int id = page.PageId();
     evaluated_.push_back(call);
-    Platform::Record(Page(id) + " function " + call);
+    Platform::Record(PageName(id) + " function " + call);
     if (auto it = pages_.find(id); it != pages_.end())
         it->second.scripts.push_back(call);
     return std::nullopt;
@@ -226,7 +187,7 @@ std::string ScriptedPages::RunPending()
             continue;  // gone, or loading another address by now
         Platform::WebPage* page = it->second.page;
         page->WindowScriptObjectAvailable();
-        Platform::Record(Page(id) + " loaded");
+        Platform::Record(PageName(id) + " loaded");
         page->DidFinishLoad();
         if (!Alive(id))
             continue;
@@ -244,7 +205,7 @@ std::string ScriptedPages::Play(int pageId, const Script& script)
         if (!Alive(pageId))
             return {};  // the page's window closed: the rest of its script never runs
         if (std::string problem = PlayStep(pageId, step); !problem.empty())
-            return Page(pageId) + ": " + problem;
+            return PageName(pageId) + ": " + problem;
     }
     return {};
 }
@@ -267,7 +228,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
         Platform::ScriptDictionary dictionary;
         for (const auto& [key, value] : json.items())
             dictionary[key] = FromJson(value);
-        Platform::Record(Page(pageId) + " posts to interOp: " + json.dump());
+        Platform::Record(PageName(pageId) + " posts to interOp: " + json.dump());
         if (!page.PostMessage("interOp", dictionary))
             return "window.webkit.messageHandlers.interOp is undefined";
         return {};
@@ -282,7 +243,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
             args.push_back(FromJson(json));
             written += (written.empty() ? "" : ", ") + args.back().ToScript();
         }
-        Platform::Record(Page(pageId) + " calls external." + step.text + "(" + written + ")");
+        Platform::Record(PageName(pageId) + " calls external." + step.text + "(" + written + ")");
         std::string error;
         const auto result = page.CallObject("external", step.text, args, &error);
         if (!error.empty())
@@ -290,7 +251,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
         if (!Alive(pageId))
             return {};
         pages_.at(pageId).captured = result ? (result->IsText() ? result->Text() : result->ToScript()) : "undefined";
-        Platform::Record(Page(pageId) + " got " + (result ? result->ToScript() : "undefined"));
+        Platform::Record(PageName(pageId) + " got " + (result ? result->ToScript() : "undefined"));
         return {};
     }
     case PageStep::Kind::Await: {
@@ -302,7 +263,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
             return "no " + step.text + "(...) was run in the page";
         loaded.captured = ScriptArgumentText(*found);
         scripts.erase(found);
-        Platform::Record(Page(pageId) + " received " + step.text + ": " + nlohmann::json(loaded.captured).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        Platform::Record(PageName(pageId) + " received " + step.text + ": " + nlohmann::json(loaded.captured).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
         return {};
     }
     case PageStep::Kind::Expect:
@@ -311,7 +272,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
         return {};
     case PageStep::Kind::Close:
         if (NSWindow* window = page.HostWindow(); window != nullptr) {
-            Platform::Record(Page(pageId) + " closes its window");
+            Platform::Record(PageName(pageId) + " closes its window");
             window->close();
         }
         return {};
@@ -319,7 +280,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
     case PageStep::Kind::NewWindow: {
         const bool newWindow = step.kind == PageStep::Kind::NewWindow;
         const bool allowed = page.AllowNavigation(step.text, newWindow);
-        Platform::Record(Page(pageId) + (newWindow ? " asks for a new window: " : " follows a link: ") + step.text +
+        Platform::Record(PageName(pageId) + (newWindow ? " asks for a new window: " : " follows a link: ") + step.text +
                          (allowed ? " (allowed)" : " (ignored)"));
         if (allowed && !newWindow) {
             loaded.url = step.text;
@@ -330,35 +291,6 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
     }
     }
     return {};
-}
-
-void ScriptedPages::RunModalSession(NSWindow& window)
-{
-    const std::shared_ptr<NSWindow> keep = window.shared_from_this();
-    if (userDriver) {
-        userDriver(window);  // runs the pending pages between the user's steps
-    } else if (std::string problem = RunPending(); !problem.empty()) {
-        Platform::Record("page error: " + problem);
-    }
-    if (!window.isClosed()) {
-        Platform::Record("the user closes " + Window(window));
-        window.close();
-    }
-}
-
-void ScriptedPages::RevealInFileViewer(const std::string& path)
-{
-    Platform::Record("file viewer shows " + path);
-}
-
-std::function<void()> ScriptedPages::NextPendingEvent()
-{
-    return eventSource ? eventSource() : std::function<void()>();
-}
-
-void ScriptedPages::SleepFor(std::chrono::milliseconds duration)
-{
-    slept_ += duration;
 }
 
 }  // namespace DevHost
