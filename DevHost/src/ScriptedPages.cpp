@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <optional>
 
 namespace DevHost {
 namespace {
@@ -16,11 +17,37 @@ void AppendUtf8(std::string& out, unsigned code)
     } else if (code < 0x800) {
         out += static_cast<char>(0xC0 | (code >> 6));
         out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
+    } else if (code < 0x10000) {
         out += static_cast<char>(0xE0 | (code >> 12));
         out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
     }
+}
+
+// `digits` hexadecimal digits at `at`; none when they are not all there.
+std::optional<unsigned> ReadHex(const std::string& script, size_t at, size_t digits)
+{
+    if (at + digits > script.size())
+        return std::nullopt;
+    unsigned value = 0;
+    for (size_t i = at; i < at + digits; ++i) {
+        const char c = script[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    return value;
+}
+
+bool IsLineSeparator(const std::string& script, size_t at)
+{
+    return script.compare(at, 3, "\xE2\x80\xA8") == 0 || script.compare(at, 3, "\xE2\x80\xA9") == 0;
 }
 
 // Reads the string literal at `at` (after its quote) as a script engine would.
@@ -35,11 +62,8 @@ bool ReadStringLiteral(const std::string& script, size_t at, char quote, std::st
         }
         if (c == '\n' || c == '\r')
             return false;  // a raw line break ends the script with a syntax error
-        if (c == '\xE2' && i + 2 < script.size() && script[i + 1] == '\x80' &&
-            (script[i + 2] == '\xA8' || script[i + 2] == '\xA9'))
-            return false;
         if (c != '\\') {
-            out += c;
+            out += c;  // U+2028 and U+2029 belong to a string literal
             continue;
         }
         if (++i >= script.size())
@@ -49,13 +73,44 @@ bool ReadStringLiteral(const std::string& script, size_t at, char quote, std::st
         case 'n': out += '\n'; break;
         case 'r': out += '\r'; break;
         case 't': out += '\t'; break;
-        case 'u':
-            if (i + 4 >= script.size())
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'v': out += '\v'; break;
+        case '0': out += '\0'; break;
+        case '\r':
+            if (i + 1 < script.size() && script[i + 1] == '\n')
+                ++i;
+            break;  // a line continuation adds nothing
+        case '\n': break;
+        case 'x': {
+            const auto code = ReadHex(script, i + 1, 2);
+            if (!code)
                 return false;
-            AppendUtf8(out, static_cast<unsigned>(std::stoul(script.substr(i + 1, 4), nullptr, 16)));
-            i += 4;
+            AppendUtf8(out, *code);
+            i += 2;
             break;
-        default: out += e;
+        }
+        case 'u': {
+            auto code = ReadHex(script, i + 1, 4);
+            if (!code)
+                return false;
+            i += 4;
+            // A surrogate pair is one character.
+            if (*code >= 0xD800 && *code < 0xDC00 && script.compare(i + 1, 2, "\\u") == 0) {
+                const auto low = ReadHex(script, i + 3, 4);
+                if (low && *low >= 0xDC00 && *low < 0xE000) {
+                    code = 0x10000 + ((*code - 0xD800) << 10) + (*low - 0xDC00);
+                    i += 6;
+                }
+            }
+            AppendUtf8(out, *code);
+            break;
+        }
+        default:
+            if (IsLineSeparator(script, i))
+                i += 2;  // a line continuation
+            else
+                out += e;
         }
     }
     return false;

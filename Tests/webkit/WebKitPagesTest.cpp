@@ -110,7 +110,7 @@ protected:
     }
 
     // devhost with the real engine on `scenario`, after opening `project` and the palette.
-    Played Play(const std::string& scenario, const std::string& project = "", int timeout = 90)
+    Played Play(const std::string& scenario, const std::string& project = "", int timeout = 240)
     {
         const fs::path file = folder_ / "test.scenario";
         std::ofstream(file) << "open-project "
@@ -138,7 +138,7 @@ protected:
 TEST_F(RealPages, ADownloadHandedOverByThePageRunsBehindTheProgressPage)
 {
     Choose({{"download", "1234"}});
-    const Played run = Play("click 1\n");
+    const Played run = Play("page /Product post \"{\\\"functionName\\\":\\\"download\\\"}\"\nclick 1\n");
     ASSERT_EQ(run.status, 0) << run.transcript;
     const auto handed = run.Said("hands over ");
     ASSERT_EQ(handed.size(), 1u) << run.transcript;
@@ -151,29 +151,39 @@ TEST_F(RealPages, ADownloadHandedOverByThePageRunsBehindTheProgressPage)
                                [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); }));
     EXPECT_TRUE(run.Has("/KordelaLibrary/OakChair_1234.gsm")) << run.transcript;
     EXPECT_FALSE(run.Has("script failed")) << run.transcript;
+    // A page line is left to the real page, and the transcript says so.
+    EXPECT_TRUE(run.Has("not played by the real page engine (its page does what its own script says): page /Product post"))
+        << run.transcript;
 }
 
-TEST_F(RealPages, ADownloadMessageWithAMissingOrOversizedFieldClosesTheWindowAndCopiesNothing)
+// What the page hands over instead of a product's address and file name ("{url}" stands for
+// the chair's download address).
+class RefusedDownload : public RealPages, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RefusedDownload, ClosesTheWindowAndCopiesNothing)
 {
+    std::string fields = GetParam();
     const std::string url = service_.Url("/files/library/OakChair_1234.gsm");
-    const json cases[] = {
-        {{"url1", url}},
-        {{"filename1", "OakChair_1234.gsm"}},
-        {{"url1", url + "?" + std::string(1024, 'a')}, {"filename1", "OakChair_1234.gsm"}},
-        {{"url1", url}, {"filename1", std::string(1020, 'b') + ".gsm"}},
-        {{"url1", url}, {"filename1", 7}},
-    };
-    for (const json& fields : cases) {
-        SCOPED_TRACE(fields.dump().substr(0, 120));
-        Choose({{"download", fields}});
-        const Played run = Play("click 1\n");
-        EXPECT_EQ(run.status, 0) << run.transcript;
-        EXPECT_EQ(run.Said("hands over ").size(), 1u) << run.transcript;
-        EXPECT_FALSE(run.Has("ProgressDialog")) << run.transcript;
-        EXPECT_FALSE(run.Has("copied ")) << run.transcript;
-        EXPECT_FALSE(run.Has("the user closes")) << run.transcript;
-    }
+    for (size_t at = fields.find("{url}"); at != std::string::npos; at = fields.find("{url}"))
+        fields.replace(at, 5, url);
+    json handed = json::parse(fields);
+    for (auto& [key, value] : handed.items())
+        if (value.is_number() && value.get<int>() > 100)  // a text of that many bytes
+            value = url + "?" + std::string(value.get<size_t>() - url.size() - 1, 'a');
+    Choose({{"download", handed}});
+    const Played run = Play("click 1\n");
+    EXPECT_EQ(run.status, 0) << run.transcript;
+    EXPECT_EQ(run.Said("hands over ").size(), 1u) << run.transcript;
+    EXPECT_TRUE(run.Has("download refused")) << run.transcript;
+    EXPECT_FALSE(run.Has("ProgressDialog")) << run.transcript;
+    EXPECT_FALSE(run.Has("copied ")) << run.transcript;
+    EXPECT_FALSE(run.Has("the user closes")) << run.transcript;
 }
+
+INSTANTIATE_TEST_SUITE_P(Fields, RefusedDownload,
+                         ::testing::Values(R"({"url1": "{url}"})", R"({"filename1": "OakChair_1234.gsm"})",
+                                           R"({"url1": 1024, "filename1": "OakChair_1234.gsm"})",
+                                           R"({"url1": "{url}", "filename1": 7})"));
 
 TEST_F(RealPages, TheObjectUpdateListsReachThePagesExactly)
 {
@@ -232,8 +242,9 @@ TEST_F(RealPages, TheCloudUpdateTakesThePagesChoice)
 TEST_F(RealPages, APageThatNeverAnswersIsEndedByTheWatchdog)
 {
     ASSERT_TRUE(service_.SetFault("/CadApplication/ProductUpdate", "no-answer", {{"seconds", 60}}));
-    const Played run = Play("click 3\n", "", 8);
+    const Played run = Play("click 3\n", "", 15);
     EXPECT_EQ(run.status, 3) << run.transcript;
+    EXPECT_TRUE(run.Has("CadApplication/ProductUpdate")) << run.transcript;
     EXPECT_TRUE(run.Has("FAILURE: watchdog")) << run.transcript;
 }
 

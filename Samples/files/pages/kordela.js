@@ -279,7 +279,14 @@
         '/CadApplication/ProductUpdateResult': function () { return result('productUpdateResultGetInfo'); },
         '/CadApplication/KdpcUpdate': cloudUpdate,
         '/CadApplication/KDPCUpdateResult': function () { return result('kdpcUpdateResultGetInfo'); },
-        '/KDPC/Product': clouds
+        '/KDPC/Product': clouds,
+        '/Account/UserPreference': function (data) {
+            // The user's account as the catalogue knows it; nothing goes to the add-on.
+            var accounts = (data.apiKeys || []).map(function (entry) { return entry.user; });
+            show('Signed in as ' + (accounts[0] || 'nobody'), 'account');
+            report('shows the preferences of ' + JSON.stringify(accounts[0] || ''));
+            done();
+        }
     };
 
     function start() {
