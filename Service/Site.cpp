@@ -17,17 +17,9 @@ constexpr int FirstHostVersion = 15;
 constexpr int LastHostVersion = 21;
 constexpr std::uint64_t MaxGeneratedBytes = 4ULL * 1024 * 1024 * 1024;
 
-// Functions that the add-on calls in its pages; here they only show what arrived.
-constexpr std::string_view PageScript =
-    "<script>"
-    "function show(t){var l=document.getElementById('calls');if(l){var i=document.createElement('li');"
-    "i.textContent=t;l.appendChild(i);}}"
-    "function FakePost(s){show('FakePost '+s);}"
-    "function setProgress(p){var e=document.getElementById('progress');if(e)e.textContent=p;}"
-    "function AddKDPC_callback(c,r){show('AddKDPC '+c+' '+r);}"
-    "function LinkKDPC_callback(c,r){show('LinkKDPC '+c+' '+r);}"
-    "function UnlinkKDPC_callback(c,r){show('UnlinkKDPC '+c+' '+r);}"
-    "</script>";
+// The pages' own script (Samples/files/pages/kordela.js): it talks to the add-on and defines
+// the functions the add-on calls in its pages.
+constexpr std::string_view PageScript = "<script src=\"/files/pages/kordela.js\"></script>";
 
 std::string Page(std::string_view title, std::string_view body)
 {
@@ -175,6 +167,7 @@ std::optional<ServiceReply> Download(const Catalogue& catalogue, std::string_vie
     ServiceReply reply;
     reply.contentType = EndsWith(relative, ".png")   ? "image/png"
                         : EndsWith(relative, ".dmg") ? "application/x-apple-diskimage"
+                        : EndsWith(relative, ".js")  ? "text/javascript; charset=utf-8"
                                                      : "application/octet-stream";
     reply.body = std::move(body);
     return reply;

@@ -12,12 +12,15 @@ std::string Usage(const std::string& usage)
     return "usage: " + usage;
 }
 
-constexpr const char* PageUsage =
+}  // namespace
+
+const char* const PageUsage =
     "page ADDRESS post JSON | call FUNCTION [JSON ...] | await FUNCTION | expect TEXT | body TEXT | close | "
     "link ADDRESS | new-window ADDRESS | forget";
 
-std::string AddPageStep(ScriptedPages& pages, const std::vector<std::string>& w)
+std::string ScriptedPages::PageLine(const std::vector<std::string>& w)
 {
+    ScriptedPages& pages = *this;
     if (w.size() < 3)
         return Usage(PageUsage);
     const std::string& pattern = w[1];
@@ -47,9 +50,7 @@ std::string AddPageStep(ScriptedPages& pages, const std::vector<std::string>& w)
     return {};
 }
 
-}  // namespace
-
-void AddPageCommands(Scenario& scenario, ScriptedPages& pages)
+void AddPageCommands(Scenario& scenario, PageEngine& pages)
 {
     scenario.SetIdle([&pages] { return pages.RunPending(); });
     pages.userDriver = [&scenario](NSWindow& window) {
@@ -66,7 +67,7 @@ void AddPageCommands(Scenario& scenario, ScriptedPages& pages)
             return w.size() == 1 && w[0] == "close-window" && pages.FrontWindow() != nullptr;
         });
     };
-    scenario.AddCommand("page", [&pages](const std::vector<std::string>& w) { return AddPageStep(pages, w); });
+    scenario.AddCommand("page", [&pages](const std::vector<std::string>& w) { return pages.PageLine(w); });
     scenario.AddCommand("close-window", [&pages](const std::vector<std::string>& w) {
         if (w.size() != 1)
             return Usage("close-window");

@@ -5,19 +5,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <optional>
 
 namespace DevHost {
 namespace {
-
-std::string Window(const NSWindow& window)
-{
-    return "window " + std::to_string(window.WindowNumber());
-}
-
-std::string Page(int id)
-{
-    return "page " + std::to_string(id);
-}
 
 void AppendUtf8(std::string& out, unsigned code)
 {
@@ -26,11 +17,37 @@ void AppendUtf8(std::string& out, unsigned code)
     } else if (code < 0x800) {
         out += static_cast<char>(0xC0 | (code >> 6));
         out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
+    } else if (code < 0x10000) {
         out += static_cast<char>(0xE0 | (code >> 12));
         out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
     }
+}
+
+// `digits` hexadecimal digits at `at`; none when they are not all there.
+std::optional<unsigned> ReadHex(const std::string& script, size_t at, size_t digits)
+{
+    if (at + digits > script.size())
+        return std::nullopt;
+    unsigned value = 0;
+    for (size_t i = at; i < at + digits; ++i) {
+        const char c = script[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    return value;
+}
+
+bool IsLineSeparator(const std::string& script, size_t at)
+{
+    return script.compare(at, 3, "\xE2\x80\xA8") == 0 || script.compare(at, 3, "\xE2\x80\xA9") == 0;
 }
 
 // Reads the string literal at `at` (after its quote) as a script engine would.
@@ -45,11 +62,8 @@ bool ReadStringLiteral(const std::string& script, size_t at, char quote, std::st
         }
         if (c == '\n' || c == '\r')
             return false;  // a raw line break ends the script with a syntax error
-        if (c == '\xE2' && i + 2 < script.size() && script[i + 1] == '\x80' &&
-            (script[i + 2] == '\xA8' || script[i + 2] == '\xA9'))
-            return false;
         if (c != '\\') {
-            out += c;
+            out += c;  // U+2028 and U+2029 belong to a string literal
             continue;
         }
         if (++i >= script.size())
@@ -59,13 +73,44 @@ bool ReadStringLiteral(const std::string& script, size_t at, char quote, std::st
         case 'n': out += '\n'; break;
         case 'r': out += '\r'; break;
         case 't': out += '\t'; break;
-        case 'u':
-            if (i + 4 >= script.size())
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'v': out += '\v'; break;
+        case '0': out += '\0'; break;
+        case '\r':
+            if (i + 1 < script.size() && script[i + 1] == '\n')
+                ++i;
+            break;  // a line continuation adds nothing
+        case '\n': break;
+        case 'x': {
+            const auto code = ReadHex(script, i + 1, 2);
+            if (!code)
                 return false;
-            AppendUtf8(out, static_cast<unsigned>(std::stoul(script.substr(i + 1, 4), nullptr, 16)));
-            i += 4;
+            AppendUtf8(out, *code);
+            i += 2;
             break;
-        default: out += e;
+        }
+        case 'u': {
+            auto code = ReadHex(script, i + 1, 4);
+            if (!code)
+                return false;
+            i += 4;
+            // A surrogate pair is one character.
+            if (*code >= 0xD800 && *code < 0xDC00 && script.compare(i + 1, 2, "\\u") == 0) {
+                const auto low = ReadHex(script, i + 3, 4);
+                if (low && *low >= 0xDC00 && *low < 0xE000) {
+                    code = 0x10000 + ((*code - 0xD800) << 10) + (*low - 0xDC00);
+                    i += 6;
+                }
+            }
+            AppendUtf8(out, *code);
+            break;
+        }
+        default:
+            if (IsLineSeparator(script, i))
+                i += 2;  // a line continuation
+            else
+                out += e;
         }
     }
     return false;
@@ -108,18 +153,6 @@ std::string ScriptArgumentText(const std::string& script)
     return script.substr(open + 1, close - open - 1);
 }
 
-ScriptedPages::ScriptedPages()
-{
-    Platform::SetWebBackend(this);
-    Platform::SetClock(this);
-}
-
-ScriptedPages::~ScriptedPages()
-{
-    Platform::SetWebBackend(nullptr);
-    Platform::SetClock(nullptr);
-}
-
 void ScriptedPages::AddStep(const std::string& pattern, PageStep step)
 {
     if (Script* script = FindScript(pattern); script != nullptr && script->pattern == pattern) {
@@ -155,20 +188,6 @@ ScriptedPages::Script* ScriptedPages::FindScript(const std::string& url)
     return best;
 }
 
-NSWindow* ScriptedPages::FrontWindow() const
-{
-    return openWindows_.empty() ? nullptr : const_cast<NSWindow*>(openWindows_.back());
-}
-
-void ScriptedPages::WindowEvent(const NSWindow& window, const std::string& what)
-{
-    if (what.rfind("created", 0) == 0)
-        openWindows_.push_back(&window);
-    if (what == "closed")
-        std::erase(openWindows_, &window);
-    Platform::Record(Window(window) + " " + what);
-}
-
 void ScriptedPages::Load(Platform::WebPage& page, const std::string& url)
 {
     const int id = page.PageId();
@@ -176,14 +195,14 @@ void ScriptedPages::Load(Platform::WebPage& page, const std::string& url)
     pages_[id].url = url;
     pages_[id].scripts.clear();
     pending_.emplace_back(id, url);
-    Platform::Record(Page(id) + (page.IsLegacy() ? " (legacy)" : "") + " loads " + url);
+    Platform::Record(PageName(id) + (page.IsLegacy() ? " (legacy)" : "") + " loads " + url);
 }
 
 std::string ScriptedPages::Evaluate(Platform::WebPage& page, const std::string& script)
 {
     const int id = page.PageId();
     evaluated_.push_back(script);
-    Platform::Record(Page(id) + " evaluates " + script);
+    Platform::Record(PageName(id) + " evaluates " + script);
     auto it = pages_.find(id);
     if (it == pages_.end())
         return {};
@@ -198,13 +217,10 @@ std::string ScriptedPages::Evaluate(Platform::WebPage& page, const std::string& 
 std::optional<Platform::ScriptValue> ScriptedPages::CallFunction(Platform::WebPage& page, const std::string& function,
                                                                  const std::vector<Platform::ScriptValue>& args)
 {
-    std::string call = function + "(";
-    for (size_t i = 0; i < args.size(); ++i)
-        call += (i > 0 ? ", " : "") + args[i].ToScript();
-    call += ")";
+    const std::string call = CallScript(function, args);
     const int id = page.PageId();
     evaluated_.push_back(call);
-    Platform::Record(Page(id) + " function " + call);
+    Platform::Record(PageName(id) + " function " + call);
     if (auto it = pages_.find(id); it != pages_.end())
         it->second.scripts.push_back(call);
     return std::nullopt;
@@ -226,7 +242,7 @@ std::string ScriptedPages::RunPending()
             continue;  // gone, or loading another address by now
         Platform::WebPage* page = it->second.page;
         page->WindowScriptObjectAvailable();
-        Platform::Record(Page(id) + " loaded");
+        Platform::Record(PageName(id) + " loaded");
         page->DidFinishLoad();
         if (!Alive(id))
             continue;
@@ -244,7 +260,7 @@ std::string ScriptedPages::Play(int pageId, const Script& script)
         if (!Alive(pageId))
             return {};  // the page's window closed: the rest of its script never runs
         if (std::string problem = PlayStep(pageId, step); !problem.empty())
-            return Page(pageId) + ": " + problem;
+            return PageName(pageId) + ": " + problem;
     }
     return {};
 }
@@ -267,7 +283,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
         Platform::ScriptDictionary dictionary;
         for (const auto& [key, value] : json.items())
             dictionary[key] = FromJson(value);
-        Platform::Record(Page(pageId) + " posts to interOp: " + json.dump());
+        Platform::Record(PageName(pageId) + " posts to interOp: " + json.dump());
         if (!page.PostMessage("interOp", dictionary))
             return "window.webkit.messageHandlers.interOp is undefined";
         return {};
@@ -282,7 +298,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
             args.push_back(FromJson(json));
             written += (written.empty() ? "" : ", ") + args.back().ToScript();
         }
-        Platform::Record(Page(pageId) + " calls external." + step.text + "(" + written + ")");
+        Platform::Record(PageName(pageId) + " calls external." + step.text + "(" + written + ")");
         std::string error;
         const auto result = page.CallObject("external", step.text, args, &error);
         if (!error.empty())
@@ -290,7 +306,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
         if (!Alive(pageId))
             return {};
         pages_.at(pageId).captured = result ? (result->IsText() ? result->Text() : result->ToScript()) : "undefined";
-        Platform::Record(Page(pageId) + " got " + (result ? result->ToScript() : "undefined"));
+        Platform::Record(PageName(pageId) + " got " + (result ? result->ToScript() : "undefined"));
         return {};
     }
     case PageStep::Kind::Await: {
@@ -302,7 +318,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
             return "no " + step.text + "(...) was run in the page";
         loaded.captured = ScriptArgumentText(*found);
         scripts.erase(found);
-        Platform::Record(Page(pageId) + " received " + step.text + ": " + nlohmann::json(loaded.captured).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        Platform::Record(PageName(pageId) + " received " + step.text + ": " + nlohmann::json(loaded.captured).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
         return {};
     }
     case PageStep::Kind::Expect:
@@ -311,7 +327,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
         return {};
     case PageStep::Kind::Close:
         if (NSWindow* window = page.HostWindow(); window != nullptr) {
-            Platform::Record(Page(pageId) + " closes its window");
+            Platform::Record(PageName(pageId) + " closes its window");
             window->close();
         }
         return {};
@@ -319,7 +335,7 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
     case PageStep::Kind::NewWindow: {
         const bool newWindow = step.kind == PageStep::Kind::NewWindow;
         const bool allowed = page.AllowNavigation(step.text, newWindow);
-        Platform::Record(Page(pageId) + (newWindow ? " asks for a new window: " : " follows a link: ") + step.text +
+        Platform::Record(PageName(pageId) + (newWindow ? " asks for a new window: " : " follows a link: ") + step.text +
                          (allowed ? " (allowed)" : " (ignored)"));
         if (allowed && !newWindow) {
             loaded.url = step.text;
@@ -330,35 +346,6 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
     }
     }
     return {};
-}
-
-void ScriptedPages::RunModalSession(NSWindow& window)
-{
-    const std::shared_ptr<NSWindow> keep = window.shared_from_this();
-    if (userDriver) {
-        userDriver(window);  // runs the pending pages between the user's steps
-    } else if (std::string problem = RunPending(); !problem.empty()) {
-        Platform::Record("page error: " + problem);
-    }
-    if (!window.isClosed()) {
-        Platform::Record("the user closes " + Window(window));
-        window.close();
-    }
-}
-
-void ScriptedPages::RevealInFileViewer(const std::string& path)
-{
-    Platform::Record("file viewer shows " + path);
-}
-
-std::function<void()> ScriptedPages::NextPendingEvent()
-{
-    return eventSource ? eventSource() : std::function<void()>();
-}
-
-void ScriptedPages::SleepFor(std::chrono::milliseconds duration)
-{
-    slept_ += duration;
 }
 
 }  // namespace DevHost

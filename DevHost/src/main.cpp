@@ -6,6 +6,10 @@
 #include "DevHost/ProjectCommands.hpp"
 #include "DevHost/Scenario.hpp"
 #include "DevHost/ServiceCommands.hpp"
+#include "DevHost/ScriptedPages.hpp"
+#if KORDELA_WITH_WEBKIT
+#include "DevHost/WebKitPages.hpp"
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -25,12 +30,15 @@ namespace {
 
 void PrintUsage()
 {
-    std::cout << "usage: devhost [--module FILE] [--profile DIR] [--project FILE] [--timeout SECONDS] [--step-timeout SECONDS] [--scenario FILE | -]\n"
+    std::cout << "usage: devhost [--module FILE] [--profile DIR] [--project FILE] [--timeout SECONDS] [--step-timeout SECONDS]\n"
+                 "               [--engine scripted|webkit] [--scenario FILE | -]\n"
                  "  --module    the add-on module (default: Kordela.so beside devhost)\n"
                  "  --profile   the host's profile folder: preferences and special folders (default: a fresh one)\n"
                  "  --project   the project to open (a JSON file; its library parts and elements)\n"
                  "  --timeout   the watchdog's limit for the whole scenario (default: 120)\n"
                  "  --step-timeout  the watchdog's limit for each line of the scenario (default: 60)\n"
+                 "  --engine    who plays the catalogue pages: the scenario's page lines (scripted, the default) or\n"
+                 "              the service's real pages in a browser engine (webkit; needs a display, e.g. xvfb-run -a)\n"
                  "  --scenario  the scenario script; without it the add-on is only loaded, started and quit\n";
 }
 
@@ -121,6 +129,7 @@ int main(int argc, char** argv)
     DevHost::Options options;
     int timeout = 120;
     int stepTimeout = 60;
+    std::string engine = "scripted";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -134,6 +143,8 @@ int main(int argc, char** argv)
             timeout = std::atoi(argv[++i]);
         } else if (arg == "--step-timeout" && hasValue) {
             stepTimeout = std::atoi(argv[++i]);
+        } else if (arg == "--engine" && hasValue) {
+            engine = argv[++i];
         } else if (arg == "--scenario" && hasValue) {
             scenario = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
@@ -145,6 +156,16 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    if (engine != "scripted" && engine != "webkit") {
+        std::cerr << "devhost: unknown engine " << engine << " (scripted or webkit)\n";
+        return 2;
+    }
+#if !KORDELA_WITH_WEBKIT
+    if (engine == "webkit") {
+        std::cerr << "devhost: this build has no webkit engine (WebKitGTK 4.1 was not found when it was configured)\n";
+        return 2;
+    }
+#endif
     if (module.empty())
         module = (fs::canonical("/proc/self/exe").parent_path() / "Kordela.so").string();
 
@@ -154,7 +175,21 @@ int main(int argc, char** argv)
     WriteOutOnFatalSignals();
     options.hideServiceOrigin = true;
     try {
-        DevHost::ScriptedPages pages;  // outlives the host, whose shut-down may still close windows
+        // The pages outlive the host, whose shut-down may still close windows.
+        std::unique_ptr<DevHost::PageEngine> engineHolder;
+#if KORDELA_WITH_WEBKIT
+        if (engine == "webkit") {
+            std::string why;
+            engineHolder = DevHost::WebKitPages::Create(&why);
+            if (!engineHolder) {
+                std::cout << "devhost: the webkit engine cannot start: " << why << std::endl;
+                return 2;
+            }
+        }
+#endif
+        if (!engineHolder)
+            engineHolder = std::make_unique<DevHost::ScriptedPages>();
+        DevHost::PageEngine& pages = *engineHolder;
         DevHost::Host host(options);
         if (const std::string refused = host.Load(module); !refused.empty()) {
             host.FlushTranscript();

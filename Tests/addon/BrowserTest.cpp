@@ -106,6 +106,27 @@ TEST(ScriptText, FakePostTextIsEscapedSoThePageGetsExactlyIt)
     }
 }
 
+// The scripted pages read a string literal as a real script engine does (the real page engine
+// agrees): raw U+2028 and U+2029 belong to the string, the short escapes and surrogate pairs
+// decode, a line continuation adds nothing, and a malformed escape is a syntax error.
+TEST(ScriptText, ScriptedPagesReadStringLiteralsAsAScriptEngineDoes)
+{
+    struct Case {
+        const char* script;
+        std::string text;
+    };
+    for (const Case& c : {Case {"FakePost('a\xE2\x80\xA8" "b\xE2\x80\xA9" "c')", "a\xE2\x80\xA8" "b\xE2\x80\xA9" "c"},
+                          Case {"FakePost('\\b\\f\\v\\0')", std::string("\b\f\v\0", 4)},
+                          Case {"FakePost('\\x41\\x7e')", "A~"},
+                          Case {"FakePost('\\ud83d\\ude00')", "\xF0\x9F\x98\x80"},
+                          Case {"FakePost('\\u00e9')", "\xC3\xA9"},
+                          Case {"FakePost('a\\\nb')", "ab"},
+                          Case {"FakePost('\\uZZZZ')", "(syntax error)"},
+                          Case {"FakePost('\\x4')", "(syntax error)"},
+                          Case {"FakePost('a\nb')", "(syntax error)"}})
+        EXPECT_EQ(DevHost::ScriptArgumentText(c.script), c.text) << c.script;
+}
+
 TEST_F(BrowserFixture, FirstKeyReadStoresThePlaceholderAndMovesAKeyFromTheEmptyName)
 {
     auto key = GetAPIKey();

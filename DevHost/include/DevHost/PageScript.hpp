@@ -7,6 +7,9 @@
 namespace DevHost {
 
 // Adds the commands and lets pages load between the scenario's lines.
-void AddPageCommands(Scenario& scenario, ScriptedPages& pages);
+void AddPageCommands(Scenario& scenario, PageEngine& pages);
+
+// How a "page" line is written.
+extern const char* const PageUsage;
 
 }  // namespace DevHost
