@@ -14,6 +14,10 @@
 // Pages of the host 18 build talk through the legacy web view's script object instead of
 // posting messages: BridgeCall and the page-window helpers say each thing once for both, so
 // that tests need no branches on the host version.
+//
+// The scoped service origin, the closed port, the silent listener and the one-answer server
+// come from LocalService.hpp. Programs that link the add-on take kordela_addon_harness; those
+// that only load the module take kordela_module_harness and use LoadAndStart.
 #pragma once
 
 #include "LocalService.hpp"
