@@ -1,0 +1,124 @@
+// The add-on's answers to host calls that fail: each row names the call made to fail, the
+// outcome the add-on owes, and what must be left as it was.
+#include "AddOnHarness.hpp"
+#include "LibPart.hpp"
+
+#include "DevHost/HostFaults.hpp"
+#include "DevHost/Project.hpp"
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+class HostCallFailureTest : public AddOnHarness {
+protected:
+    void Fail(const std::vector<std::string>& line) { ASSERT_EQ(DevHost::AddHostFault(host->Faults(), line), ""); }
+
+    int32_t PartOfFile(const std::string& file) const
+    {
+        for (const auto& part : host->GetProject().Parts())
+            if (std::filesystem::path(part.file).filename() == file)
+                return part.index;
+        return 0;
+    }
+};
+
+}  // namespace
+
+// Entry points: only the menu handler's and the event handler's installation decide
+// Initialize's result; the menu registration's result is RegisterInterface's.
+TEST_F(HostCallFailureTest, EntryPoints)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> fault;
+        std::string registerResult;
+        std::string initializeResult;
+        std::vector<std::string> still;      // said all the same
+        std::vector<std::string> notSaid {};  // steps that did not happen
+    };
+    const std::vector<Case> cases = {
+        // Without its menu the host refuses the handler too, so Initialize fails as well.
+        {"menu registration refused", {"RegisterMenu", "-4"}, "RegisterInterface -> 0xFFFFFFFC", "Initialize -> 0x81060001",
+         {"setting Kordela/FirstRun"}, {"project events"}},
+        {"menu handler not installed", {"InstallMenuHandler", "0x81060001"}, "RegisterInterface -> 0x00000000",
+         "Initialize -> 0x81060001", {"setting Kordela/FirstRun", "setting Kordela/AddToEmbedded"}, {"project events"}},
+        {"project events not caught", {"CatchProjectEvent", "BadIndex"}, "RegisterInterface -> 0x00000000",
+         "Initialize -> 0x81060067", {"setting Kordela/FirstRun", "menu handler installed"}},
+        {"no special folders", {"Environment", "when", "GSPF"}, "RegisterInterface -> 0x00000000", "Initialize -> 0x00000000",
+         {"setting Kordela/FirstRun", "project events 0xFFFFFFFF caught"}},
+        {"no preference store", {"GSPrefOpenRootKey"}, "RegisterInterface -> 0x00000000", "Initialize -> 0x00000000",
+         {"project events 0xFFFFFFFF caught"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.reset();
+        host = std::make_unique<DevHost::Host>(DevHost::Options {});
+        Fail(c.fault);
+        ASSERT_NO_FATAL_FAILURE(StartAddOn());
+        EXPECT_EQ(CountLines(c.registerResult), 1u);
+        EXPECT_EQ(CountLines(c.initializeResult), 1u);
+        for (const auto& text : c.still)
+            EXPECT_GE(CountLines(text), 1u) << text;
+        for (const auto& text : c.notSaid)
+            EXPECT_EQ(CountLines(text), 0u) << text;
+    }
+}
+
+// Library-part access and tool selection.
+TEST_F(HostCallFailureTest, LibraryPartsAndToolSelection)
+{
+    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+    OpenSampleProject();
+    const int32_t chair = PartOfFile("OakChair_1234.gsm");
+    ASSERT_GT(chair, 0);
+    const std::string chairIndex = std::to_string(chair);
+    const auto* part = host->GetProject().Part(chair);
+
+    // A part the host cannot read is no part.
+    Fail({"LibPartGet", "when", chairIndex, "count", "1"});
+    EXPECT_EQ(AC::LibPartManager::GetInstance().GetLibpart(chair), nullptr);
+
+    struct Search {
+        const char* what;
+        std::vector<std::string> fault;
+        GSErrCode result;
+    };
+    for (const Search& s : {Search {"the only match cannot be read", {"LibPartGet", "when", chairIndex}, ErrCode::BadIndex},
+                            Search {"no count of parts", {"LibPartGetNum"}, ErrCode::BadIndex},
+                            Search {"another part cannot be read", {"LibPartGet", "when", "1"}, NoError}}) {
+        SCOPED_TRACE(s.what);
+        host->Faults().Clear();
+        Fail(s.fault);
+        API_LibPart wanted {};
+        std::strncpy(wanted.ownUnID, part->ownUnID.c_str(), sizeof wanted.ownUnID - 1);
+        EXPECT_EQ(MyACAPI_LibPart_Search(&wanted), s.result);
+        if (s.result == NoError) {
+            EXPECT_EQ(wanted.index, chair);
+        }
+    }
+
+    struct Tool {
+        const char* what;
+        std::vector<std::string> fault;
+        bool result;
+        API_ElemTypeID selected;  // the toolbox afterwards
+    };
+    for (const Tool& t : {Tool {"defaults cannot be read", {"ElementGetDefaults"}, false, API_ZombieElemID},
+                          Tool {"defaults cannot be changed", {"ElementChangeDefaults"}, true, API_ObjectID},
+                          Tool {"its parameters cannot be read", {"LibPartGetParams", "when", chairIndex}, true, API_ObjectID},
+                          Tool {"the tool cannot be selected", {"Environment", "when", "STBX"}, true, API_ZombieElemID}}) {
+        SCOPED_TRACE(t.what);
+        host.reset();
+        host = std::make_unique<DevHost::Host>(DevHost::Options {});
+        ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+        OpenSampleProject();
+        Fail(t.fault);
+        API_LibPart record {};
+        record.index = chair;
+        ASSERT_EQ(ACAPI_LibPart_Get(&record), NoError);
+        EXPECT_EQ(SetToolBoxMode(&record), t.result);
+        EXPECT_EQ(host->GetProject().ToolboxSelection(), t.selected);
+    }
+}
