@@ -2,6 +2,8 @@
 // outcome the add-on owes, and what must be left as it was.
 #include "AddOnHarness.hpp"
 #include "LibPart.hpp"
+#include "PlacedElements.hpp"
+#include "UpdateManager.hpp"
 
 #include "DevHost/HostFaults.hpp"
 #include "DevHost/Project.hpp"
@@ -120,5 +122,93 @@ TEST_F(HostCallFailureTest, LibraryPartsAndToolSelection)
         ASSERT_EQ(ACAPI_LibPart_Get(&record), NoError);
         EXPECT_EQ(SetToolBoxMode(&record), t.result);
         EXPECT_EQ(host->GetProject().ToolboxSelection(), t.selected);
+    }
+}
+
+// Rewriting a library part: only the section update decides the result; a failure before it
+// writes nothing, so the part file keeps its bytes.
+TEST_F(HostCallFailureTest, LibraryPartRewrite)
+{
+    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+    OpenSampleProject();
+    const int32_t chair = PartOfFile("OakChair_1234.gsm");
+    const std::string file = host->GetProject().Part(chair)->file;
+    const std::string index = std::to_string(chair);
+    struct Case {
+        std::vector<std::string> fault;
+        bool result;
+    };
+    for (const Case& c : {Case {{"LibPartUpdateSection", "when", index}, false}, Case {{"LibPartGetParams", "when", index}, false},
+                          Case {{"LibPartGetSectParamDef", "when", index}, false},
+                          Case {{"LibPartGetDetails", "when", index}, true}, Case {{"LibPartGet", "when", index}, true},
+                          Case {{"LibPartSetDetailsParamDef", "when", index}, true}}) {
+        SCOPED_TRACE(c.fault[0]);
+        host->Faults().Clear();
+        Fail(c.fault);
+        const std::string before = kordela::test::ReadFile(file);
+        const size_t params = host->GetProject().Part(chair)->params.size();
+        EXPECT_EQ(UpdateManager::getInstance().UpdateALibpart(chair, UpdateEntries()), c.result);
+        EXPECT_GE(host->GetProject().Part(chair)->params.size(), params);  // no parameter lost
+        if (!c.result) {
+            EXPECT_EQ(kordela::test::ReadFile(file), before);
+        }
+    }
+}
+
+// Rewriting placed instances: an element the host cannot get is skipped, a memo that cannot
+// be read still runs the change, a failing change or undo step is not counted.
+TEST_F(HostCallFailureTest, PlacedInstanceRewrite)
+{
+    constexpr const char* Chair = "11111111-1111-4111-8111-111111111111";
+    const std::string undo = KORDELA_UNDOES_BY_COMMAND ? "CallUndoableCommand" : "OpenUndoableSession";
+    struct Case {
+        std::vector<std::string> fault;
+        int changed;
+        size_t steps;  // undo steps begun
+    };
+    for (const Case& c : {Case {{}, 1, 1}, Case {{"ElementGet", "when", Chair}, 0, 0}, Case {{"ElementGetMemo", "when", Chair}, 1, 1},
+                          Case {{"ElementChange", "when", Chair}, 0, 1}, Case {{undo}, 0, 0}}) {
+        SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[0]);
+        host.reset();
+        host = std::make_unique<DevHost::Host>(DevHost::Options {});
+        ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+        OpenSampleProject();
+        if (!c.fault.empty())
+            Fail(c.fault);
+        UpdateDataTable data;
+        data.Add(GS::UniString("6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B"), std::make_shared<UpdateData>());
+        ElementsByProduct elements;
+        GS::Array<API_Guid> guids;
+        guids.Push(APIGuidFromString(Chair));
+        elements.Add(GS::UniString("6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B"), guids);
+        int changed = -1;
+        EXPECT_EQ(UpdateManager::getInstance().UpdateInstances(&data, &elements, &changed), 0);
+        EXPECT_EQ(changed, c.changed);
+        EXPECT_EQ(CountLines("undo step \"\" " + std::string(KORDELA_UNDOES_BY_COMMAND ? "begins" : "opened")), c.steps);
+    }
+}
+
+// The selection: nothing selected is an answer (every placed element then counts), any other
+// error is none, and the collections leave their rows alone.
+TEST_F(HostCallFailureTest, Selection)
+{
+    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+    OpenSampleProject();
+    ASSERT_EQ(host->GetProject().SelectElements({"11111111-1111-4111-8111-111111111111"}), "");
+    struct Case {
+        std::vector<std::string> fault;
+        std::optional<size_t> selected;
+    };
+    for (const Case& c : {Case {{}, 1u}, Case {{"SelectionGet", "NoSelection"}, 0u}, Case {{"SelectionGet", "General"}, std::nullopt},
+                          Case {{"SelectionGet", "BadIndex"}, std::nullopt}}) {
+        SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[1]);
+        host->Faults().Clear();
+        if (!c.fault.empty())
+            Fail(c.fault);
+        const auto selection = SelectedElements();
+        ASSERT_EQ(selection.has_value(), c.selected.has_value());
+        if (selection) {
+            EXPECT_EQ(selection->GetSize(), *c.selected);
+        }
     }
 }
