@@ -212,3 +212,26 @@ TEST_F(HostCallFailureTest, Selection)
         }
     }
 }
+
+// Page launchers: a selection the host cannot tell ends the launcher without a word; nothing
+// selected is told to the user.
+TEST_F(HostCallFailureTest, LauncherSelection)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenPalette());
+    OpenSampleProject();
+    constexpr short ProductItem = 2;
+    struct Case {
+        const char* error;
+        size_t told;  // "Nothing is selected." reports
+    };
+    for (const Case& c : {Case {"NoSelection", 1}, Case {"General", 0}, Case {"BadIndex", 0}}) {
+        SCOPED_TRACE(c.error);
+        host->Faults().Clear();
+        Fail({"SelectionGet", c.error});
+        const TranscriptMark mark = Mark();
+        EXPECT_EQ(DGHost::ClickItem(PaletteId, ProductItem), "");
+        EXPECT_EQ(CountSince(mark, "report alert: Nothing is selected."), c.told);
+        EXPECT_EQ(CountSince(mark, "report alert:"), c.told);
+        EXPECT_EQ(CountSince(mark, " loads "), 0u);
+    }
+}
