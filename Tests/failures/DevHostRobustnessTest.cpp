@@ -2,6 +2,8 @@
 // modal dialog of the add-on waits for the user, a project closed under an open dialog.
 #include "AddOnHarness.hpp"
 
+#include "GSPrefHost.hpp"
+
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,4 +106,39 @@ TEST_F(DevHostRobustnessTest, WatchdogLimitsEachLine)
     EXPECT_TRUE(run.Exited(3)) << run.output;
     EXPECT_NE(run.output.find("FAILURE: watchdog: line 2 ran longer than 1 s"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("> menu 32500"), std::string::npos) << run.output;
+}
+
+// A preferences file that is JSON but holds values of the wrong types is reported and set
+// aside; the host starts with an empty store instead of failing to start.
+TEST_F(DevHostRobustnessTest, PreferencesOfTheWrongTypesAreSetAside)
+{
+    for (const char* text : {R"({"Kordela": {"FirstRun": {"kind": 3, "value": 1}}})",
+                             R"({"Kordela": {"Count": {"kind": "int", "value": "many"}}})",
+                             R"({"Kordela": {"FirstRun": "2"}})", R"({"Kordela": {"FirstRun": {"value": ["2"]}}})"}) {
+        SCOPED_TRACE(text);
+        const std::string profile =
+            (std::filesystem::temp_directory_path() / ("kordela-preferences-" + std::to_string(::getpid()))).string();
+        std::filesystem::remove_all(profile);
+        std::filesystem::create_directories(profile);
+        std::ofstream(profile + "/Preferences.json") << text;
+        host.reset();
+        ASSERT_NO_THROW(host = std::make_unique<DevHost::Host>(DevHost::Options {.profileFolder = profile}));
+        EXPECT_TRUE(host->TranscriptContains("preferences: <profile>/Preferences.json holds values of the wrong types; set aside as Preferences.json.unreadable"));
+        EXPECT_TRUE(std::filesystem::exists(profile + "/Preferences.json.unreadable"));
+        EXPECT_FALSE(GSPref::HasValue("Kordela", "FirstRun"));
+        EXPECT_FALSE(GSPref::HasValue("Kordela", "Count"));
+        host.reset();
+        std::filesystem::remove_all(profile);
+        host = std::make_unique<DevHost::Host>(DevHost::Options {});
+    }
+}
+
+// The real host lets no click reach the palette while a modal dialog is open.
+TEST_F(DevHostRobustnessTest, ClickOnThePaletteUnderAModalDialogIsRefused)
+{
+    const DevHostRun run = RunDevHost("menu 32500\nclick 2\nclose-box 32606\nquit\n");
+    EXPECT_TRUE(run.Exited(0)) << run.output;
+    EXPECT_NE(run.output.find("palette 32600 item 2 click refused: modal dialog 32606 is open"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("palette 32600 item 2 clicked"), std::string::npos) << run.output;
 }

@@ -5,8 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <map>
 #include <stdexcept>
 
@@ -42,15 +45,17 @@ public:
         if (!in)
             return;
         const auto json = nlohmann::json::parse(in, nullptr, false);
+        in.close();
         if (!json.is_object())
-            return;
+            return SetAside("is not a preferences file");
         for (const auto& [domain, keys] : json.items()) {
             if (!keys.is_object())
-                continue;
-            for (const auto& [key, value] : keys.items()) {
-                const std::string kind = value.value("kind", "text");
-                values_[domain][key] = Value {kind == "int" ? Kind::Integer : kind == "bool" ? Kind::Boolean : Kind::Text,
-                                              value.value("value", "")};
+                return SetAside("holds values of the wrong types");
+            for (const auto& [key, entry] : keys.items()) {
+                const auto value = ReadValue(entry);
+                if (!value)
+                    return SetAside("holds values of the wrong types");
+                values_[domain][key] = *value;
             }
         }
     }
@@ -120,6 +125,46 @@ public:
 
 private:
     static std::string Quoted(const std::string& key) { return key.empty() ? "\"\"" : key; }
+
+    // One stored value: {"kind": "text"|"int"|"bool", "value": TEXT}, the kind "text" when
+    // missing; none when it has other types or its text does not fit its kind.
+    static std::optional<Value> ReadValue(const nlohmann::json& entry)
+    {
+        if (!entry.is_object())
+            return std::nullopt;
+        const auto kind = entry.find("kind");
+        const auto text = entry.find("value");
+        if ((kind != entry.end() && !kind->is_string()) || (text != entry.end() && !text->is_string()))
+            return std::nullopt;
+        const std::string kindName = kind != entry.end() ? kind->get<std::string>() : "text";
+        Value value {Kind::Text, text != entry.end() ? text->get<std::string>() : ""};
+        if (kindName == "int") {
+            value.kind = Kind::Integer;
+            int32_t number = 0;
+            const char* end = value.text.data() + value.text.size();
+            const auto parsed = std::from_chars(value.text.data(), end, number);
+            if (parsed.ec != std::errc() || parsed.ptr != end)
+                return std::nullopt;
+        } else if (kindName == "bool") {
+            value.kind = Kind::Boolean;
+            if (value.text != "true" && value.text != "false")
+                return std::nullopt;
+        } else if (kindName != "text") {
+            return std::nullopt;
+        }
+        return value;
+    }
+
+    // A file the store cannot take is kept beside it for the user, and the store starts empty.
+    void SetAside(const char* why)
+    {
+        values_.clear();
+        const std::filesystem::path aside = file_ + ".unreadable";
+        std::error_code ec;
+        std::filesystem::rename(file_, aside, ec);
+        Platform::Record("preferences: " + file_ + " " + why + "; " +
+                         (ec ? "it cannot be set aside (" + ec.message() + ")" : "set aside as " + aside.filename().string()));
+    }
 
     void CheckHealthy() const
     {

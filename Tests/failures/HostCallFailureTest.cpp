@@ -1,0 +1,237 @@
+// The add-on's answers to host calls that fail: each row names the call made to fail, the
+// outcome the add-on owes, and what must be left as it was.
+#include "AddOnHarness.hpp"
+#include "LibPart.hpp"
+#include "PlacedElements.hpp"
+#include "UpdateManager.hpp"
+
+#include "DevHost/HostFaults.hpp"
+#include "DevHost/Project.hpp"
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+class HostCallFailureTest : public AddOnHarness {
+protected:
+    void Fail(const std::vector<std::string>& line) { ASSERT_EQ(DevHost::AddHostFault(host->Faults(), line), ""); }
+
+    int32_t PartOfFile(const std::string& file) const
+    {
+        for (const auto& part : host->GetProject().Parts())
+            if (std::filesystem::path(part.file).filename() == file)
+                return part.index;
+        return 0;
+    }
+};
+
+}  // namespace
+
+// Entry points: only the menu handler's and the event handler's installation decide
+// Initialize's result; the menu registration's result is RegisterInterface's.
+TEST_F(HostCallFailureTest, EntryPoints)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> fault;
+        std::string registerResult;
+        std::string initializeResult;
+        std::vector<std::string> still;      // said all the same
+        std::vector<std::string> notSaid {};  // steps that did not happen
+    };
+    const std::vector<Case> cases = {
+        // Without its menu the host refuses the handler too, so Initialize fails as well.
+        {"menu registration refused", {"RegisterMenu", "-4"}, "RegisterInterface -> 0xFFFFFFFC", "Initialize -> 0x81060001",
+         {"setting Kordela/FirstRun"}, {"project events"}},
+        {"menu handler not installed", {"InstallMenuHandler", "0x81060001"}, "RegisterInterface -> 0x00000000",
+         "Initialize -> 0x81060001", {"setting Kordela/FirstRun", "setting Kordela/AddToEmbedded"}, {"project events"}},
+        {"project events not caught", {"CatchProjectEvent", "BadIndex"}, "RegisterInterface -> 0x00000000",
+         "Initialize -> 0x81060067", {"setting Kordela/FirstRun", "menu handler installed"}},
+        {"no special folders", {"Environment", "when", "GSPF"}, "RegisterInterface -> 0x00000000", "Initialize -> 0x00000000",
+         {"setting Kordela/FirstRun", "project events 0xFFFFFFFF caught"}},
+        {"no preference store", {"GSPrefOpenRootKey"}, "RegisterInterface -> 0x00000000", "Initialize -> 0x00000000",
+         {"project events 0xFFFFFFFF caught"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.reset();
+        host = std::make_unique<DevHost::Host>(DevHost::Options {});
+        Fail(c.fault);
+        ASSERT_NO_FATAL_FAILURE(StartAddOn());
+        EXPECT_EQ(CountLines(c.registerResult), 1u);
+        EXPECT_EQ(CountLines(c.initializeResult), 1u);
+        for (const auto& text : c.still)
+            EXPECT_GE(CountLines(text), 1u) << text;
+        for (const auto& text : c.notSaid)
+            EXPECT_EQ(CountLines(text), 0u) << text;
+    }
+}
+
+// Library-part access and tool selection.
+TEST_F(HostCallFailureTest, LibraryPartsAndToolSelection)
+{
+    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+    OpenSampleProject();
+    const int32_t chair = PartOfFile("OakChair_1234.gsm");
+    ASSERT_GT(chair, 0);
+    const std::string chairIndex = std::to_string(chair);
+    const auto* part = host->GetProject().Part(chair);
+
+    // A part the host cannot read is no part.
+    Fail({"LibPartGet", "when", chairIndex, "count", "1"});
+    EXPECT_EQ(AC::LibPartManager::GetInstance().GetLibpart(chair), nullptr);
+
+    struct Search {
+        const char* what;
+        std::vector<std::string> fault;
+        GSErrCode result;
+    };
+    for (const Search& s : {Search {"the only match cannot be read", {"LibPartGet", "when", chairIndex}, ErrCode::BadIndex},
+                            Search {"no count of parts", {"LibPartGetNum"}, ErrCode::BadIndex},
+                            Search {"another part cannot be read", {"LibPartGet", "when", "1"}, NoError}}) {
+        SCOPED_TRACE(s.what);
+        host->Faults().Clear();
+        Fail(s.fault);
+        API_LibPart wanted {};
+        std::strncpy(wanted.ownUnID, part->ownUnID.c_str(), sizeof wanted.ownUnID - 1);
+        EXPECT_EQ(MyACAPI_LibPart_Search(&wanted), s.result);
+        if (s.result == NoError) {
+            EXPECT_EQ(wanted.index, chair);
+        }
+    }
+
+    struct Tool {
+        const char* what;
+        std::vector<std::string> fault;
+        bool result;
+        API_ElemTypeID selected;  // the toolbox afterwards
+    };
+    for (const Tool& t : {Tool {"defaults cannot be read", {"ElementGetDefaults"}, false, API_ZombieElemID},
+                          Tool {"defaults cannot be changed", {"ElementChangeDefaults"}, true, API_ObjectID},
+                          Tool {"its parameters cannot be read", {"LibPartGetParams", "when", chairIndex}, true, API_ObjectID},
+                          Tool {"the tool cannot be selected", {"Environment", "when", "STBX"}, true, API_ZombieElemID}}) {
+        SCOPED_TRACE(t.what);
+        host.reset();
+        host = std::make_unique<DevHost::Host>(DevHost::Options {});
+        ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+        OpenSampleProject();
+        Fail(t.fault);
+        API_LibPart record {};
+        record.index = chair;
+        ASSERT_EQ(ACAPI_LibPart_Get(&record), NoError);
+        EXPECT_EQ(SetToolBoxMode(&record), t.result);
+        EXPECT_EQ(host->GetProject().ToolboxSelection(), t.selected);
+    }
+}
+
+// Rewriting a library part: only the section update decides the result; a failure before it
+// writes nothing, so the part file keeps its bytes.
+TEST_F(HostCallFailureTest, LibraryPartRewrite)
+{
+    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+    OpenSampleProject();
+    const int32_t chair = PartOfFile("OakChair_1234.gsm");
+    const std::string file = host->GetProject().Part(chair)->file;
+    const std::string index = std::to_string(chair);
+    struct Case {
+        std::vector<std::string> fault;
+        bool result;
+    };
+    for (const Case& c : {Case {{"LibPartUpdateSection", "when", index}, false}, Case {{"LibPartGetParams", "when", index}, false},
+                          Case {{"LibPartGetSectParamDef", "when", index}, false},
+                          Case {{"LibPartGetDetails", "when", index}, true}, Case {{"LibPartGet", "when", index}, true},
+                          Case {{"LibPartSetDetailsParamDef", "when", index}, true}}) {
+        SCOPED_TRACE(c.fault[0]);
+        host->Faults().Clear();
+        Fail(c.fault);
+        const std::string before = kordela::test::ReadFile(file);
+        const size_t params = host->GetProject().Part(chair)->params.size();
+        EXPECT_EQ(UpdateManager::getInstance().UpdateALibpart(chair, UpdateEntries()), c.result);
+        EXPECT_GE(host->GetProject().Part(chair)->params.size(), params);  // no parameter lost
+        if (!c.result) {
+            EXPECT_EQ(kordela::test::ReadFile(file), before);
+        }
+    }
+}
+
+// Rewriting placed instances: an element the host cannot get is skipped, a memo that cannot
+// be read still runs the change, a failing change or undo step is not counted.
+TEST_F(HostCallFailureTest, PlacedInstanceRewrite)
+{
+    constexpr const char* Chair = "11111111-1111-4111-8111-111111111111";
+    const std::string undo = KORDELA_UNDOES_BY_COMMAND ? "CallUndoableCommand" : "OpenUndoableSession";
+    struct Case {
+        std::vector<std::string> fault;
+        int changed;
+        size_t steps;  // undo steps begun
+    };
+    for (const Case& c : {Case {{}, 1, 1}, Case {{"ElementGet", "when", Chair}, 0, 0}, Case {{"ElementGetMemo", "when", Chair}, 1, 1},
+                          Case {{"ElementChange", "when", Chair}, 0, 1}, Case {{undo}, 0, 0}}) {
+        SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[0]);
+        host.reset();
+        host = std::make_unique<DevHost::Host>(DevHost::Options {});
+        ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+        OpenSampleProject();
+        if (!c.fault.empty())
+            Fail(c.fault);
+        UpdateDataTable data;
+        data.Add(GS::UniString("6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B"), std::make_shared<UpdateData>());
+        ElementsByProduct elements;
+        GS::Array<API_Guid> guids;
+        guids.Push(APIGuidFromString(Chair));
+        elements.Add(GS::UniString("6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B"), guids);
+        int changed = -1;
+        EXPECT_EQ(UpdateManager::getInstance().UpdateInstances(&data, &elements, &changed), 0);
+        EXPECT_EQ(changed, c.changed);
+        EXPECT_EQ(CountLines("undo step \"\" " + std::string(KORDELA_UNDOES_BY_COMMAND ? "begins" : "opened")), c.steps);
+    }
+}
+
+// The selection: nothing selected is an answer (every placed element then counts), any other
+// error is none, and the collections leave their rows alone.
+TEST_F(HostCallFailureTest, Selection)
+{
+    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+    OpenSampleProject();
+    ASSERT_EQ(host->GetProject().SelectElements({"11111111-1111-4111-8111-111111111111"}), "");
+    struct Case {
+        std::vector<std::string> fault;
+        std::optional<size_t> selected;
+    };
+    for (const Case& c : {Case {{}, 1u}, Case {{"SelectionGet", "NoSelection"}, 0u}, Case {{"SelectionGet", "General"}, std::nullopt},
+                          Case {{"SelectionGet", "BadIndex"}, std::nullopt}}) {
+        SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[1]);
+        host->Faults().Clear();
+        if (!c.fault.empty())
+            Fail(c.fault);
+        const auto selection = SelectedElements();
+        ASSERT_EQ(selection.has_value(), c.selected.has_value());
+        if (selection) {
+            EXPECT_EQ(selection->GetSize(), *c.selected);
+        }
+    }
+}
+
+// Page launchers: a selection the host cannot tell ends the launcher without a word; nothing
+// selected is told to the user.
+TEST_F(HostCallFailureTest, LauncherSelection)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenPalette());
+    OpenSampleProject();
+    constexpr short ProductItem = 2;
+    struct Case {
+        const char* error;
+        size_t told;  // "Nothing is selected." reports
+    };
+    for (const Case& c : {Case {"NoSelection", 1}, Case {"General", 0}, Case {"BadIndex", 0}}) {
+        SCOPED_TRACE(c.error);
+        host->Faults().Clear();
+        Fail({"SelectionGet", c.error});
+        const TranscriptMark mark = Mark();
+        EXPECT_EQ(DGHost::ClickItem(PaletteId, ProductItem), "");
+        EXPECT_EQ(CountSince(mark, "report alert: Nothing is selected."), c.told);
+        EXPECT_EQ(CountSince(mark, "report alert:"), c.told);
+        EXPECT_EQ(CountSince(mark, " loads "), 0u);
+    }
+}
