@@ -17,6 +17,7 @@ packages=(
     uuid-dev                  # answer-file names
     zlib1g-dev
     clang-14 libclang-rt-14-dev  # the fuzz targets (libFuzzer, sanitizers)
+    clang-format-14           # the one code layout, checked in CI (scripts/format.sh)
     libwebkit2gtk-4.1-dev xvfb xauth  # devhost's real page engine and a virtual display for it
 )
 

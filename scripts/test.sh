@@ -50,6 +50,9 @@ for v in 16 17 19 20; do
 done
 
 status=0
+echo "== code layout (scripts/format.sh lays it out)"
+bash scripts/format.sh --check || status=1
+
 for v in 21 15 18; do
     echo "== host $v: whole suite"
     run_tests "host$v" --timeout 300 -LE webkit || status=1
