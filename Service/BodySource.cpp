@@ -13,7 +13,8 @@ public:
     std::uint64_t Size() const override { return text_.size(); }
     bool Read(std::uint64_t offset, std::size_t length, std::string& out) override
     {
-        if (offset > text_.size()) return false;
+        if (offset > text_.size())
+            return false;
         out.append(text_, static_cast<std::size_t>(offset), length);
         return true;
     }
@@ -28,7 +29,8 @@ public:
     std::uint64_t Size() const override { return size_; }
     bool Read(std::uint64_t offset, std::size_t length, std::string& out) override
     {
-        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - std::min(offset, size_)));
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - std::min(offset, size_)));
         const std::size_t start = out.size();
         out.resize(start + count);
         in_.clear();
@@ -49,7 +51,8 @@ public:
     bool Read(std::uint64_t offset, std::size_t length, std::string& out) override
     {
         const std::uint64_t end = std::min<std::uint64_t>(size_, offset + length);
-        if (offset >= end) return true;
+        if (offset >= end)
+            return true;
         const std::size_t start = out.size();
         out.resize(start + static_cast<std::size_t>(end - offset));
         WriteGeneratedBytes(offset, out.data() + start, static_cast<std::size_t>(end - offset));
@@ -79,15 +82,18 @@ void WriteGeneratedBytes(std::uint64_t offset, char* target, std::size_t count)
     // Within one page the bytes are a stretch of the ramp 0..250 repeated, all flipped by
     // the same page byte: a copy and a flip per page instead of one sum per byte.
     static const auto ramp = [] {
-        std::array<unsigned char, Period + PageBytes> values{};
-        for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<unsigned char>(i % Period);
+        std::array<unsigned char, Period + PageBytes> values {};
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = static_cast<unsigned char>(i % Period);
         return values;
     }();
     while (count > 0) {
-        const std::size_t inPage = static_cast<std::size_t>(std::min<std::uint64_t>(count, PageBytes - offset % PageBytes));
+        const std::size_t inPage =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count, PageBytes - offset % PageBytes));
         const unsigned char flip = static_cast<unsigned char>((offset / PageBytes) & 0xFF);
         const unsigned char* from = ramp.data() + offset % Period;
-        for (std::size_t i = 0; i < inPage; ++i) target[i] = static_cast<char>(from[i] ^ flip);
+        for (std::size_t i = 0; i < inPage; ++i)
+            target[i] = static_cast<char>(from[i] ^ flip);
         offset += inPage;
         target += inPage;
         count -= inPage;
@@ -102,11 +108,14 @@ std::unique_ptr<BodySource> MakeTextBody(std::string text)
 std::unique_ptr<BodySource> MakeFileBody(const std::filesystem::path& file)
 {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) return nullptr;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return nullptr;
     const std::uint64_t size = std::filesystem::file_size(file, ec);
-    if (ec) return nullptr;
+    if (ec)
+        return nullptr;
     std::ifstream in(file, std::ios::binary);
-    if (!in) return nullptr;
+    if (!in)
+        return nullptr;
     return std::make_unique<FileBody>(std::move(in), size);
 }
 

@@ -13,9 +13,12 @@ using nlohmann::json;
 std::optional<std::string> OptionalText(const json& object, const char* key)
 {
     const auto it = object.find(key);
-    if (it == object.end() || it->is_null()) return std::nullopt;
-    if (it->is_string()) return it->get<std::string>();
-    if (it->is_number_integer()) return std::to_string(it->get<long long>());
+    if (it == object.end() || it->is_null())
+        return std::nullopt;
+    if (it->is_string())
+        return it->get<std::string>();
+    if (it->is_number_integer())
+        return std::to_string(it->get<long long>());
     return it->dump();
 }
 
@@ -48,8 +51,9 @@ Product ReadProduct(const json& j)
     p.edition = j.value("edition", 1);
     p.file = Text(j, "file");
     p.manufacturer = j.value("manufacturer", 0);
-    p.clouds = j.value("clouds", std::vector<int>{});
-    for (const json& parameter : j.value("parameters", json::array())) p.parameters.push_back(ReadParameter(parameter));
+    p.clouds = j.value("clouds", std::vector<int> {});
+    for (const json& parameter : j.value("parameters", json::array()))
+        p.parameters.push_back(ReadParameter(parameter));
     return p;
 }
 
@@ -101,7 +105,8 @@ std::string UrlPath(std::string_view normalised)
 std::string NormaliseProductUrl(std::string_view url)
 {
     std::string text = StripScheme(url);
-    while (!text.empty() && text.back() == '/') text.pop_back();
+    while (!text.empty() && text.back() == '/')
+        text.pop_back();
     const std::size_t slash = text.find('/');
     const std::string host = ToLower(std::string_view(text).substr(0, slash));
     return slash == std::string::npos ? host : host + text.substr(slash);
@@ -126,11 +131,15 @@ std::optional<Catalogue> Catalogue::FromJson(const json& j, const std::filesyste
         for (const json& k : j.value("apiKeys", json::array())) {
             c.keys_.push_back({Text(k, "key"), Text(k, "user"), k.value("unreadEmails", 0)});
         }
-        for (const json& p : j.value("products", json::array())) c.products_.push_back(ReadProduct(p));
+        for (const json& p : j.value("products", json::array()))
+            c.products_.push_back(ReadProduct(p));
         // The first product of each GUID, as a search in list order finds it.
-        for (std::size_t i = 0; i < c.products_.size(); ++i) c.productByGuid_.emplace(ToLower(c.products_[i].guid), i);
-        for (const json& cloud : j.value("propertyClouds", json::array())) c.clouds_.push_back(ReadCloud(cloud));
-        for (const json& m : j.value("manufacturers", json::array())) c.manufacturers_.push_back(ReadManufacturer(m));
+        for (std::size_t i = 0; i < c.products_.size(); ++i)
+            c.productByGuid_.emplace(ToLower(c.products_[i].guid), i);
+        for (const json& cloud : j.value("propertyClouds", json::array()))
+            c.clouds_.push_back(ReadCloud(cloud));
+        for (const json& m : j.value("manufacturers", json::array()))
+            c.manufacturers_.push_back(ReadManufacturer(m));
         const json versions = j.value("publishedVersions", json::object());
         for (const auto& [host, version] : versions.items()) {
             const auto number = ParseInteger(host);
@@ -138,7 +147,8 @@ std::optional<Catalogue> Catalogue::FromJson(const json& j, const std::filesyste
                 error = "publishedVersions: '" + host + "' is not a host version number";
                 return std::nullopt;
             }
-            c.publishedVersions_[static_cast<int>(*number)] = version.is_string() ? version.get<std::string>() : version.dump();
+            c.publishedVersions_[static_cast<int>(*number)] =
+                version.is_string() ? version.get<std::string>() : version.dump();
         }
     } catch (const json::exception& e) {
         error = e.what();
@@ -165,7 +175,8 @@ std::optional<Catalogue> Catalogue::Load(const std::filesystem::path& file, std:
 const ApiKey* Catalogue::FindKey(std::string_view key) const
 {
     for (const ApiKey& k : keys_) {
-        if (EqualsIgnoreCase(k.key, key)) return &k;
+        if (EqualsIgnoreCase(k.key, key))
+            return &k;
     }
     return nullptr;
 }
@@ -174,12 +185,15 @@ const Product* Catalogue::FindProductByUrl(std::string_view url) const
 {
     const std::string wanted = NormaliseProductUrl(url);
     for (const Product& p : products_) {
-        if (NormaliseProductUrl(p.url) == wanted) return &p;
+        if (NormaliseProductUrl(p.url) == wanted)
+            return &p;
     }
     const std::string wantedPath = UrlPath(wanted);
-    if (wantedPath.empty()) return nullptr;
+    if (wantedPath.empty())
+        return nullptr;
     for (const Product& p : products_) {
-        if (UrlPath(NormaliseProductUrl(p.url)) == wantedPath) return &p;
+        if (UrlPath(NormaliseProductUrl(p.url)) == wantedPath)
+            return &p;
     }
     return nullptr;
 }
@@ -193,7 +207,8 @@ const Product* Catalogue::FindProductByGuid(std::string_view guid) const
 const Product* Catalogue::FindProductById(std::string_view id) const
 {
     for (const Product& p : products_) {
-        if (p.id == id) return &p;
+        if (p.id == id)
+            return &p;
     }
     return nullptr;
 }
@@ -201,7 +216,8 @@ const Product* Catalogue::FindProductById(std::string_view id) const
 const PropertyCloud* Catalogue::FindCloud(int id) const
 {
     for (const PropertyCloud& c : clouds_) {
-        if (c.id == id) return &c;
+        if (c.id == id)
+            return &c;
     }
     return nullptr;
 }
@@ -209,7 +225,8 @@ const PropertyCloud* Catalogue::FindCloud(int id) const
 const Manufacturer* Catalogue::FindManufacturer(int id) const
 {
     for (const Manufacturer& m : manufacturers_) {
-        if (m.id == id) return &m;
+        if (m.id == id)
+            return &m;
     }
     return nullptr;
 }
@@ -217,7 +234,8 @@ const Manufacturer* Catalogue::FindManufacturer(int id) const
 std::optional<std::string> Catalogue::PublishedVersion(int hostVersion) const
 {
     const auto it = publishedVersions_.find(hostVersion);
-    if (it == publishedVersions_.end()) return std::nullopt;
+    if (it == publishedVersions_.end())
+        return std::nullopt;
     return it->second;
 }
 

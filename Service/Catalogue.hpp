@@ -20,23 +20,23 @@ struct ApiKey {
 
 // One entry of a product's parameter list as the object update receives it.
 struct ProductParameter {
-    std::string name;         // GDL variable name
+    std::string name;  // GDL variable name
     std::string bimName;
     std::string description;
-    std::string type;         // "String", "Real", "Integer" (anything else is passed on as it stands)
-    std::string style;        // "Bold" or empty
-    std::string modifier;     // "Child" or empty
+    std::string type;      // "String", "Real", "Integer" (anything else is passed on as it stands)
+    std::string style;     // "Bold" or empty
+    std::string modifier;  // "Child" or empty
     std::optional<std::string> value;
     bool obsolete = false;
 };
 
 struct Product {
-    std::string id;           // the number in the product's page path
-    std::string url;          // product URL without scheme, as library parts carry it
+    std::string id;   // the number in the product's page path
+    std::string url;  // product URL without scheme, as library parts carry it
     std::string guid;
     std::string title;
     int edition = 1;
-    std::string file;         // downloadable file, relative to the files folder
+    std::string file;  // downloadable file, relative to the files folder
     int manufacturer = 0;
     std::vector<int> clouds;  // property clouds offered for this product
     std::vector<ProductParameter> parameters;
@@ -64,8 +64,8 @@ struct PropertyCloud {
 struct Manufacturer {
     int id = 0;
     std::string name;
-    std::string page;   // page path on the catalogue site
-    std::string logo;   // "#RRGGBB" for a generated logo, "broken" for a deliberately corrupt one
+    std::string page;  // page path on the catalogue site
+    std::string logo;  // "#RRGGBB" for a generated logo, "broken" for a deliberately corrupt one
     bool featured = false;
 };
 

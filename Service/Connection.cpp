@@ -41,8 +41,7 @@ void AddressText(const sockaddr_storage& address, std::string& ip, int& port)
 
 ConnectionStream::ConnectionStream(int socket, std::function<bool()> stopping)
     : socket_(socket), stopping_(std::move(stopping))
-{
-}
+{}
 
 ConnectionStream* ConnectionStream::Current()
 {
@@ -61,10 +60,12 @@ bool ConnectionStream::WaitFor(short events, int timeoutMs) const
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!stopping_()) {
-        pollfd entry{socket_, events, 0};
+        pollfd entry {socket_, events, 0};
         const int ready = poll(&entry, 1, PollStepMs);
-        if (ready > 0) return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
-        if (ready < 0 || std::chrono::steady_clock::now() > deadline) return false;
+        if (ready > 0)
+            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
+        if (ready < 0 || std::chrono::steady_clock::now() > deadline)
+            return false;
     }
     return false;
 }
@@ -76,9 +77,11 @@ bool ConnectionStream::WaitForRequest(int timeoutMs) const
 
 bool ConnectionStream::PeerClosed() const
 {
-    pollfd entry{socket_, POLLIN | POLLRDHUP, 0};
-    if (poll(&entry, 1, 0) <= 0) return false;
-    if (entry.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) return true;
+    pollfd entry {socket_, POLLIN | POLLRDHUP, 0};
+    if (poll(&entry, 1, 0) <= 0)
+        return false;
+    if (entry.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL))
+        return true;
     char byte = 0;
     return recv(socket_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }
@@ -101,13 +104,16 @@ bool ConnectionStream::is_writable() const
 ssize_t ConnectionStream::read(char* ptr, size_t size)
 {
     if (pending_.empty()) {
-        if (!WaitFor(POLLIN, ReadTimeoutMs)) return -1;
-        if (!inRequestLine_) return recv(socket_, ptr, size, 0);
+        if (!WaitFor(POLLIN, ReadTimeoutMs))
+            return -1;
+        if (!inRequestLine_)
+            return recv(socket_, ptr, size, 0);
         // One byte at a time, never past the end of the request line: what
         // follows is read unchanged.
         char c = 0;
         const ssize_t received = recv(socket_, &c, 1, 0);
-        if (received <= 0) return received;
+        if (received <= 0)
+            return received;
         requestLine_ += c;
         if (c == '\n') {
             inRequestLine_ = false;
@@ -127,22 +133,25 @@ ssize_t ConnectionStream::read(char* ptr, size_t size)
 
 ssize_t ConnectionStream::write(const char* ptr, size_t size)
 {
-    if (!WaitFor(POLLOUT, WriteTimeoutMs)) return -1;
+    if (!WaitFor(POLLOUT, WriteTimeoutMs))
+        return -1;
     return send(socket_, ptr, size, MSG_NOSIGNAL);
 }
 
 void ConnectionStream::get_remote_ip_and_port(std::string& ip, int& port) const
 {
-    sockaddr_storage address{};
+    sockaddr_storage address {};
     socklen_t length = sizeof address;
-    if (getpeername(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) AddressText(address, ip, port);
+    if (getpeername(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        AddressText(address, ip, port);
 }
 
 void ConnectionStream::get_local_ip_and_port(std::string& ip, int& port) const
 {
-    sockaddr_storage address{};
+    sockaddr_storage address {};
     socklen_t length = sizeof address;
-    if (getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) AddressText(address, ip, port);
+    if (getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        AddressText(address, ip, port);
 }
 
 bool Server::process_and_close_socket(socket_t sock)
@@ -152,11 +161,13 @@ bool Server::process_and_close_socket(socket_t sock)
     bool ok = true;
     for (int left = KeepAliveMaxRequests; left > 0; --left) {
         const int timeout = left == KeepAliveMaxRequests ? FirstRequestTimeoutMs : KeepAliveTimeoutMs;
-        if (!stream.WaitForRequest(timeout)) break;
+        if (!stream.WaitForRequest(timeout))
+            break;
         stream.StartRequest();
         bool closed = false;
         ok = process_request(stream, left == 1 || stopping_(), closed, nullptr);
-        if (!ok || closed) break;
+        if (!ok || closed)
+            break;
     }
     current = nullptr;
     shutdown(sock, SHUT_RDWR);

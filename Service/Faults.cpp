@@ -81,7 +81,8 @@ std::string ReplyText(ServiceReply& reply)
 
 bool Fault::Matches(const std::string& requestPath) const
 {
-    if (!path.empty() && path.back() == '*') return StartsWith(requestPath, std::string_view(path).substr(0, path.size() - 1));
+    if (!path.empty() && path.back() == '*')
+        return StartsWith(requestPath, std::string_view(path).substr(0, path.size() - 1));
     return requestPath == path;
 }
 
@@ -90,12 +91,15 @@ namespace {
 // Checks one fault of a path and fills in its defaults; returns an error text.
 std::string ParseFault(const json& request, const std::string& path, Fault& fault)
 {
-    if (!request.is_object()) return "a fault must be a JSON object";
+    if (!request.is_object())
+        return "a fault must be a JSON object";
     const auto mode = request.find("mode");
-    if (mode == request.end() || !mode->is_string()) return "\"mode\" is missing";
+    if (mode == request.end() || !mode->is_string())
+        return "\"mode\" is missing";
     const auto known = std::find_if(ModeNames.begin(), ModeNames.end(),
                                     [&](const ModeName& m) { return m.name == mode->get<std::string>(); });
-    if (known == ModeNames.end()) return "unknown mode \"" + mode->get<std::string>() + "\"";
+    if (known == ModeNames.end())
+        return "unknown mode \"" + mode->get<std::string>() + "\"";
 
     fault.path = path;
     fault.mode = known->mode;
@@ -110,7 +114,8 @@ std::string ParseFault(const json& request, const std::string& path, Fault& faul
                    std::to_string(limit.max);
         }
     }
-    if (fault.mode == FaultMode::Body && !request.contains("body")) return "mode \"body\" needs \"body\"";
+    if (fault.mode == FaultMode::Body && !request.contains("body"))
+        return "mode \"body\" needs \"body\"";
     // Bytes that are not UTF-8 cannot stand in a JSON text: "body" may list them as numbers.
     if (fault.mode == FaultMode::Body && request["body"].is_array()) {
         std::string bytes;
@@ -129,7 +134,8 @@ std::string ParseFault(const json& request, const std::string& path, Fault& faul
             return "mode \"redirect\" needs \"to\": a path beginning with / or an http(s) address";
     }
     if (const auto headers = request.find("headers"); headers != request.end()) {
-        if (!headers->is_object()) return "\"headers\" must be an object of names and texts";
+        if (!headers->is_object())
+            return "\"headers\" must be an object of names and texts";
         for (const auto& [name, value] : headers->items()) {
             // A name or value that could end the header line would let a test write the
             // rest of the answer by accident.
@@ -139,7 +145,8 @@ std::string ParseFault(const json& request, const std::string& path, Fault& faul
         }
     }
     if (const auto count = request.find("count"); count != request.end()) {
-        if (!count->is_number_integer() || count->get<int>() < 1) return "\"count\" must be a positive integer";
+        if (!count->is_number_integer() || count->get<int>() < 1)
+            return "\"count\" must be a positive integer";
         fault.remaining = count->get<int>();
     }
     return {};
@@ -149,7 +156,8 @@ std::string ParseFault(const json& request, const std::string& path, Fault& faul
 
 std::string FaultTable::Set(const json& request)
 {
-    if (!request.is_object()) return "the fault must be a JSON object";
+    if (!request.is_object())
+        return "the fault must be a JSON object";
     const auto path = request.find("path");
     if (path == request.end() || !path->is_string() || !StartsWith(path->get<std::string>(), "/")) {
         return "\"path\" must be a path beginning with /";
@@ -158,18 +166,21 @@ std::string FaultTable::Set(const json& request)
 
     std::vector<Fault> added;
     if (const auto queue = request.find("queue"); queue != request.end()) {
-        if (!queue->is_array() || queue->empty()) return "\"queue\" must be a list of faults";
+        if (!queue->is_array() || queue->empty())
+            return "\"queue\" must be a list of faults";
         for (const json& entry : *queue) {
             Fault fault;
             if (const std::string error = ParseFault(entry, pathText, fault); !error.empty())
                 return "queue entry " + std::to_string(added.size() + 1) + ": " + error;
             // A redirect chain's "count" is its length: in a queue it answers one request.
-            if (fault.remaining < 0 || fault.mode == FaultMode::RedirectChain) fault.remaining = 1;
+            if (fault.remaining < 0 || fault.mode == FaultMode::RedirectChain)
+                fault.remaining = 1;
             added.push_back(std::move(fault));
         }
     } else if (request.value("mode", "") != "none") {
         Fault fault;
-        if (const std::string error = ParseFault(request, pathText, fault); !error.empty()) return error;
+        if (const std::string error = ParseFault(request, pathText, fault); !error.empty())
+            return error;
         added.push_back(std::move(fault));
     }
 
@@ -204,8 +215,10 @@ std::optional<Fault> FaultTable::Find(const std::string& path, bool consume)
     std::lock_guard lock(mutex_);
     // An exact path wins over a prefix.
     auto it = std::find_if(faults_.begin(), faults_.end(), [&](const Fault& f) { return f.path == path; });
-    if (it == faults_.end()) it = std::find_if(faults_.begin(), faults_.end(), [&](const Fault& f) { return f.Matches(path); });
-    if (it == faults_.end()) return std::nullopt;
+    if (it == faults_.end())
+        it = std::find_if(faults_.begin(), faults_.end(), [&](const Fault& f) { return f.Matches(path); });
+    if (it == faults_.end())
+        return std::nullopt;
     Fault found = *it;
     if (consume && it->remaining > 0 && --it->remaining == 0) {
         if (found.mode == FaultMode::RedirectChain) {
@@ -223,8 +236,10 @@ std::optional<Fault> FaultTable::FindChain(const std::string& path)
     for (const auto* list : {&faults_, &usedChains_}) {
         // An exact path wins over a prefix.
         auto it = std::find_if(list->begin(), list->end(), [&](const Fault& f) { return f.path == path; });
-        if (it == list->end()) it = std::find_if(list->begin(), list->end(), [&](const Fault& f) { return f.Matches(path); });
-        if (it != list->end() && it->mode == FaultMode::RedirectChain) return *it;
+        if (it == list->end())
+            it = std::find_if(list->begin(), list->end(), [&](const Fault& f) { return f.Matches(path); });
+        if (it != list->end() && it->mode == FaultMode::RedirectChain)
+            return *it;
     }
     return std::nullopt;
 }
@@ -239,8 +254,10 @@ int TakeRedirectHop(std::string& query)
             hop = static_cast<int>(ParseInteger(pair.substr(eq + 1)).value_or(0));
             continue;
         }
-        if (pair.empty()) continue;
-        if (!kept.empty()) kept += '&';
+        if (pair.empty())
+            continue;
+        if (!kept.empty())
+            kept += '&';
         kept += pair;
     }
     query = kept;
@@ -252,8 +269,9 @@ namespace {
 // windowBits as zlib takes them: 15 for a zlib stream, 15 + 16 for a gzip wrapper.
 std::string Compress(const std::string& data, int windowBits)
 {
-    z_stream stream{};
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+    z_stream stream {};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
     std::string out(deflateBound(&stream, static_cast<uLong>(data.size())) + 32, '\0');
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     stream.avail_in = static_cast<uInt>(data.size());
@@ -294,9 +312,7 @@ Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, 
     case FaultMode::Http500:
         d.reply = TextReply(s["status"].get<int>(), "text/html; charset=utf-8", std::string(HtmlErrorPage));
         break;
-    case FaultMode::HtmlError:
-        d.reply = TextReply(200, "text/html; charset=utf-8", std::string(HtmlErrorPage));
-        break;
+    case FaultMode::HtmlError: d.reply = TextReply(200, "text/html; charset=utf-8", std::string(HtmlErrorPage)); break;
     case FaultMode::NoAnswer:
         d.reply = std::move(real);
         d.pace = Delivery::Pace::Hold;
@@ -315,7 +331,8 @@ Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, 
         const std::uint64_t size = d.reply.body ? d.reply.body->Size() : 0;
         const double wanted = s["send_bytes"].get<double>();
         d.sendBytes = wanted < 0 ? size / 2 : std::min<std::uint64_t>(static_cast<std::uint64_t>(wanted), size);
-        if (size == 0) d.reply.body = MakeTextBody(std::string(64, ' '));  // something to announce and withhold
+        if (size == 0)
+            d.reply.body = MakeTextBody(std::string(64, ' '));  // something to announce and withhold
         break;
     }
     case FaultMode::RedirectChain: {
@@ -326,11 +343,13 @@ Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, 
         }
         int status = s["status"].get<int>();
         // 307 keeps a POST a POST (with its form) on the way; 302 would turn it into a GET.
-        if (status == 0) status = request.method == "POST" ? 307 : 302;
+        if (status == 0)
+            status = request.method == "POST" ? 307 : 302;
         std::string query = request.query;
         TakeRedirectHop(query);
         std::string location = request.origin + request.target.substr(0, request.target.find('?')) + "?";
-        if (!query.empty()) location += query + "&";
+        if (!query.empty())
+            location += query + "&";
         location += std::string(RedirectHopParameter) + "=" + std::to_string(hop + 1);
         d.reply = RedirectReply(status, location);
         break;
@@ -348,7 +367,8 @@ Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, 
     }
     case FaultMode::Redirect: {
         int status = s["status"].get<int>();
-        if (status == 0) status = request.method == "POST" ? 307 : 302;
+        if (status == 0)
+            status = request.method == "POST" ? 307 : 302;
         const std::string to = s["to"].get<std::string>();
         d.reply = RedirectReply(status, StartsWith(to, "/") ? request.origin + to : to);
         break;
@@ -371,13 +391,15 @@ Delivery ApplyFault(const Fault& fault, const ServiceRequest& request, int hop, 
         break;
     case FaultMode::Body:
         d.reply = TextReply(s["status"].get<int>(), s.value("content_type", "text/xml; charset=utf-8"),
-                            s["body"].is_string()   ? s["body"].get<std::string>()
-                            : s["body"].is_binary() ? std::string(s["body"].get_binary().begin(), s["body"].get_binary().end())
-                                                    : s["body"].dump());
+                            s["body"].is_string() ? s["body"].get<std::string>()
+                            : s["body"].is_binary()
+                                ? std::string(s["body"].get_binary().begin(), s["body"].get_binary().end())
+                                : s["body"].dump());
         break;
     }
     if (const auto headers = s.find("headers"); headers != s.end()) {
-        for (const auto& [name, value] : headers->items()) d.reply.headers.emplace_back(name, value.get<std::string>());
+        for (const auto& [name, value] : headers->items())
+            d.reply.headers.emplace_back(name, value.get<std::string>());
     }
     return d;
 }

@@ -48,12 +48,12 @@ struct Delivery {
 
     ServiceReply reply;
     Pace pace = Pace::Normal;
-    std::chrono::milliseconds hold{0};      // Hold: how long to keep the client waiting
-    std::size_t chunkBytes = 0;             // Trickle, Chunked
-    std::chrono::milliseconds interval{0};  // Trickle
-    double bytesPerSecond = 0;              // Throttle
-    std::uint64_t sendBytes = 0;            // Truncate: what is sent of the announced length; Chunked: before the cut
-    std::chrono::seconds limit{0};          // Trickle, Throttle: the transfer is cut after this
+    std::chrono::milliseconds hold {0};      // Hold: how long to keep the client waiting
+    std::size_t chunkBytes = 0;              // Trickle, Chunked
+    std::chrono::milliseconds interval {0};  // Trickle
+    double bytesPerSecond = 0;               // Throttle
+    std::uint64_t sendBytes = 0;             // Truncate: what is sent of the announced length; Chunked: before the cut
+    std::chrono::seconds limit {0};          // Trickle, Throttle: the transfer is cut after this
 };
 
 // The query parameter that counts the hops of a redirect chain.

@@ -7,7 +7,6 @@
 #include "Router.hpp"
 #include "TextUtil.hpp"
 
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -41,7 +40,8 @@ json HeadersJson(const httplib::Headers& headers)
 {
     json object = json::object();
     for (const auto& [name, value] : headers) {
-        if (!IsReceivedHeader(name)) continue;
+        if (!IsReceivedHeader(name))
+            continue;
         if (object.contains(name)) {
             object[name] = object[name].get<std::string>() + ", " + value;
         } else {
@@ -64,8 +64,8 @@ struct HttpServer::Impl {
     std::shared_ptr<const Catalogue> loadedCatalogue;
     RequestLog log;
     FaultTable faults;
-    std::atomic<bool> stoppingFlag{false};  // polled by connections without taking the mutex
-    Server server{[this] { return stoppingFlag.load(); }};
+    std::atomic<bool> stoppingFlag {false};  // polled by connections without taking the mutex
+    Server server {[this] { return stoppingFlag.load(); }};
     int port = -1;
 
     std::mutex mutex;  // guards catalogue, stopping and generation; cv waits on it
@@ -73,13 +73,12 @@ struct HttpServer::Impl {
     std::shared_ptr<const Catalogue> catalogue;
     bool stopping = false;
     std::uint64_t generation = 0;  // raised by every reset, to release held requests
-    std::atomic<bool> runStarted{false};
-    std::atomic<bool> runFinished{false};
+    std::atomic<bool> runStarted {false};
+    std::atomic<bool> runFinished {false};
 
     Impl(const std::filesystem::path& file, std::shared_ptr<const Catalogue> loaded, const std::string& logFile)
         : catalogueFile(file), loadedCatalogue(loaded), log(logFile), catalogue(std::move(loaded))
-    {
-    }
+    {}
 
     std::shared_ptr<const Catalogue> Snapshot()
     {
@@ -118,11 +117,13 @@ struct HttpServer::Impl {
     static std::string OriginalTarget(const httplib::Request& req)
     {
         const ConnectionStream* connection = ConnectionStream::Current();
-        if (!connection) return req.target;
+        if (!connection)
+            return req.target;
         const std::string& line = connection->RequestLine();
         const std::size_t start = line.find(' ');
         const std::size_t end = line.rfind(' ');
-        if (start == std::string::npos || end <= start) return req.target;
+        if (start == std::string::npos || end <= start)
+            return req.target;
         return line.substr(start + 1, end - start - 1);
     }
 
@@ -133,11 +134,14 @@ struct HttpServer::Impl {
         r.target = OriginalTarget(req);
         r.path = req.path;
         const std::size_t question = r.target.find('?');
-        if (question != std::string::npos) r.query = r.target.substr(question + 1);
+        if (question != std::string::npos)
+            r.query = r.target.substr(question + 1);
         for (const auto& [name, value] : req.headers) {
-            if (IsReceivedHeader(name)) r.headers.emplace_back(name, value);
+            if (IsReceivedHeader(name))
+                r.headers.emplace_back(name, value);
         }
-        if (req.is_multipart_form_data() && req.has_file("value")) r.formValue = req.get_file_value("value").content;
+        if (req.is_multipart_form_data() && req.has_file("value"))
+            r.formValue = req.get_file_value("value").content;
         const std::string host = req.get_header_value("Host");
         r.origin = "http://" + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host);
         return r;
@@ -152,11 +156,15 @@ struct HttpServer::Impl {
         ServiceRequest request = Convert(req);
         const int hop = TakeRedirectHop(request.query);
 
-        json entry = {{"method", req.method},     {"path", req.path},
-                      {"target", request.target}, {"query", request.query},
+        json entry = {{"method", req.method},
+                      {"path", req.path},
+                      {"target", request.target},
+                      {"query", request.query},
                       {"headers", HeadersJson(req.headers)}};
-        if (request.formValue) entry["value"] = *request.formValue;
-        if (hop > 0) entry["hop"] = hop;
+        if (request.formValue)
+            entry["value"] = *request.formValue;
+        if (hop > 0)
+            entry["hop"] = hop;
         const std::uint64_t sequence = log.Add(std::move(entry));
 
         const auto snapshot = Snapshot();
@@ -187,7 +195,8 @@ struct HttpServer::Impl {
             return;
         }
         res.status = reply.status;
-        for (const auto& [name, value] : reply.headers) res.set_header(name, value);
+        for (const auto& [name, value] : reply.headers)
+            res.set_header(name, value);
         std::shared_ptr<BodySource> body(std::move(reply.body));
         const std::uint64_t size = body ? body->Size() : 0;
         if (size == 0) {
@@ -200,12 +209,11 @@ struct HttpServer::Impl {
         const std::uint64_t startGeneration = Generation();
         const std::string contentType = reply.contentType;
         auto pacing = std::make_shared<const Delivery>(std::move(delivery));
-        res.set_content_provider(
-            static_cast<std::size_t>(size), contentType,
-            [this, body, pacing, start, startGeneration](std::size_t offset, std::size_t length,
-                                                         httplib::DataSink& sink) {
-                return Provide(*body, *pacing, start, startGeneration, offset, length, sink);
-            });
+        res.set_content_provider(static_cast<std::size_t>(size), contentType,
+                                 [this, body, pacing, start, startGeneration](std::size_t offset, std::size_t length,
+                                                                              httplib::DataSink& sink) {
+                                     return Provide(*body, *pacing, start, startGeneration, offset, length, sink);
+                                 });
     }
 
     // No Content-Length: the body in chunks of chunkBytes; after sendBytes the stream
@@ -217,10 +225,14 @@ struct HttpServer::Impl {
     {
         ConnectionStream* connection = ConnectionStream::Current();
         res.status = 500;
-        if (!connection) return;
-        std::string head = "HTTP/1.1 " + std::to_string(reply.status) + (reply.status == 200 ? " OK" : " Answer") + "\r\n";
-        if (!reply.contentType.empty()) head += "Content-Type: " + reply.contentType + "\r\n";
-        for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
+        if (!connection)
+            return;
+        std::string head =
+            "HTTP/1.1 " + std::to_string(reply.status) + (reply.status == 200 ? " OK" : " Answer") + "\r\n";
+        if (!reply.contentType.empty())
+            head += "Content-Type: " + reply.contentType + "\r\n";
+        for (const auto& [name, value] : reply.headers)
+            head += name + ": " + value + "\r\n";
         head += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
         bool ok = WriteAll(*connection, head);
         const std::uint64_t size = body ? body->Size() : 0;
@@ -229,13 +241,15 @@ struct HttpServer::Impl {
             std::string chunk;
             const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(chunkBytes, end - offset));
             ok = body->Read(offset, length, chunk) && !chunk.empty();
-            if (!ok) break;
+            if (!ok)
+                break;
             offset += chunk.size();
             char sizeText[20];
             std::snprintf(sizeText, sizeof sizeText, "%zx\r\n", chunk.size());
             ok = WriteAll(*connection, sizeText + chunk + "\r\n");
         }
-        if (ok && end == size) WriteAll(*connection, "0\r\n\r\n");
+        if (ok && end == size)
+            WriteAll(*connection, "0\r\n\r\n");
         connection->Abort();
     }
 
@@ -243,7 +257,8 @@ struct HttpServer::Impl {
     {
         for (std::size_t sent = 0; sent < bytes.size();) {
             const ssize_t n = connection.write(bytes.data() + sent, bytes.size() - sent);
-            if (n <= 0) return false;
+            if (n <= 0)
+                return false;
             sent += static_cast<std::size_t>(n);
         }
         return true;
@@ -256,27 +271,31 @@ struct HttpServer::Impl {
         switch (d.pace) {
         case Delivery::Pace::Truncate:
             // Content-Length announced the whole body; stop short and let the connection close.
-            if (offset >= d.sendBytes) return false;
+            if (offset >= d.sendBytes)
+                return false;
             block = std::min<std::size_t>(block, static_cast<std::size_t>(d.sendBytes - offset));
             break;
         case Delivery::Pace::Trickle: {
             block = std::min(block, d.chunkBytes);
             const auto next = Clock::now() + d.interval;
-            if (next - start > d.limit || !SleepUntil(next, startGeneration)) return false;
+            if (next - start > d.limit || !SleepUntil(next, startGeneration))
+                return false;
             break;
         }
         case Delivery::Pace::Throttle: {
-            block = std::min<std::size_t>(block, std::max<std::size_t>(1, static_cast<std::size_t>(d.bytesPerSecond / 50)));
+            block =
+                std::min<std::size_t>(block, std::max<std::size_t>(1, static_cast<std::size_t>(d.bytesPerSecond / 50)));
             const auto due = start + std::chrono::duration_cast<Clock::duration>(
                                          std::chrono::duration<double>(static_cast<double>(offset) / d.bytesPerSecond));
-            if (due - start > d.limit || !SleepUntil(due, startGeneration)) return false;
+            if (due - start > d.limit || !SleepUntil(due, startGeneration))
+                return false;
             break;
         }
-        default:
-            break;
+        default: break;
         }
         std::string chunk;
-        if (!body.Read(offset, block, chunk) || chunk.empty()) return false;
+        if (!body.Read(offset, block, chunk) || chunk.empty())
+            return false;
         return sink.write(chunk.data(), chunk.size());
     }
 
@@ -289,10 +308,13 @@ struct HttpServer::Impl {
         const auto deadline = Clock::now() + duration;
         const std::uint64_t startGeneration = Generation();
         while (Clock::now() < deadline) {
-            if (connection && connection->PeerClosed()) break;
-            if (!SleepUntil(std::min(deadline, Clock::now() + std::chrono::milliseconds(50)), startGeneration)) break;
+            if (connection && connection->PeerClosed())
+                break;
+            if (!SleepUntil(std::min(deadline, Clock::now() + std::chrono::milliseconds(50)), startGeneration))
+                break;
         }
-        if (connection) connection->Abort();
+        if (connection)
+            connection->Abort();
     }
 
     void Reset()
@@ -318,7 +340,7 @@ struct HttpServer::Impl {
         } else if (what == "fault" && post) {
             const json request = json::parse(req.body, nullptr, false);
             const std::string error = request.is_discarded() ? "the body is not JSON" : faults.Set(request);
-            SetJson(res, error.empty() ? 200 : 400, error.empty() ? json{{"ok", true}} : json{{"error", error}});
+            SetJson(res, error.empty() ? 200 : 400, error.empty() ? json {{"ok", true}} : json {{"error", error}});
         } else if (what == "faults" && req.method == "GET") {
             SetJson(res, 200, faults.List());
         } else if (what == "catalogue" && req.method == "GET") {
@@ -337,7 +359,8 @@ struct HttpServer::Impl {
         const json j = json::parse(body, nullptr, false);
         std::string error = "the body is not JSON";
         std::optional<Catalogue> replacement;
-        if (!j.is_discarded()) replacement = Catalogue::FromJson(j, catalogueFile.parent_path(), error);
+        if (!j.is_discarded())
+            replacement = Catalogue::FromJson(j, catalogueFile.parent_path(), error);
         if (!replacement) {
             SetJson(res, 400, {{"error", error}});
             return;
@@ -360,7 +383,8 @@ HttpServer::~HttpServer()
 std::unique_ptr<HttpServer> HttpServer::Create(const Options& options, std::string& error)
 {
     auto catalogue = Catalogue::Load(options.catalogueFile, error);
-    if (!catalogue) return nullptr;
+    if (!catalogue)
+        return nullptr;
     auto impl = std::make_unique<Impl>(options.catalogueFile, std::make_shared<const Catalogue>(std::move(*catalogue)),
                                        options.logFile);
     if (!impl->log.IsOpen()) {
@@ -392,9 +416,11 @@ bool HttpServer::Run()
     bool served = false;
     {
         std::lock_guard lock(impl_->mutex);
-        if (impl_->stopping) served = true;
+        if (impl_->stopping)
+            served = true;
     }
-    if (!served) served = impl_->server.listen_after_bind();
+    if (!served)
+        served = impl_->server.listen_after_bind();
     impl_->runFinished = true;
     return served;
 }
@@ -407,7 +433,8 @@ void HttpServer::Stop()
         impl_->stoppingFlag = true;
         impl_->wake.notify_all();
     }
-    if (!impl_->runStarted) return;
+    if (!impl_->runStarted)
+        return;
     // Run() may be between its start and the moment the server listens.
     while (!impl_->runFinished) {
         if (impl_->server.is_running()) {

@@ -48,8 +48,8 @@ std::string MakeLogoPng(std::uint32_t rgb, int size)
     for (int y = 0; y < size; ++y) {
         raw += '\0';  // filter type none
         for (int x = 0; x < size; ++x) {
-            const bool frame = (x == 6 || x == size - 7 || y == 6 || y == size - 7) &&
-                               x >= 6 && x <= size - 7 && y >= 6 && y <= size - 7;
+            const bool frame = (x == 6 || x == size - 7 || y == 6 || y == size - 7) && x >= 6 && x <= size - 7 &&
+                               y >= 6 && y <= size - 7;
             raw += static_cast<char>(frame ? 0xFF : (rgb >> 16) & 0xFF);
             raw += static_cast<char>(frame ? 0xFF : (rgb >> 8) & 0xFF);
             raw += static_cast<char>(frame ? 0xFF : rgb & 0xFF);

@@ -13,7 +13,7 @@ std::string UtcText(std::chrono::system_clock::time_point when)
 {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm utc{};
+    std::tm utc {};
     gmtime_r(&seconds, &utc);
     char text[40];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
@@ -38,7 +38,8 @@ std::uint64_t RequestLog::Add(nlohmann::json entry)
     // Wall-clock time for reading a log beside others; milliseconds on a steady clock for
     // measuring the gaps between requests (retries, pauses).
     entry["time"] = UtcText(std::chrono::system_clock::now());
-    entry["ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();
+    entry["ms"] =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();
     entries_.push_back(std::move(entry));
     return sequence;
 }
@@ -47,7 +48,8 @@ void RequestLog::Complete(std::uint64_t sequence, const nlohmann::json& fields)
 {
     std::lock_guard lock(mutex_);
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-        if ((*it)["seq"] != sequence) continue;
+        if ((*it)["seq"] != sequence)
+            continue;
         it->update(fields);
         if (out_) {
             *out_ << it->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
@@ -62,7 +64,8 @@ nlohmann::json RequestLog::Entries(std::uint64_t after) const
     std::lock_guard lock(mutex_);
     nlohmann::json list = nlohmann::json::array();
     for (const auto& entry : entries_) {
-        if (entry["seq"].get<std::uint64_t>() > after) list.push_back(entry);
+        if (entry["seq"].get<std::uint64_t>() > after)
+            list.push_back(entry);
     }
     return list;
 }

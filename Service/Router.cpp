@@ -10,7 +10,8 @@ namespace kordela::service {
 std::string ServiceRequest::Header(std::string_view name) const
 {
     for (const auto& [key, value] : headers) {
-        if (EqualsIgnoreCase(key, name)) return value;
+        if (EqualsIgnoreCase(key, name))
+            return value;
     }
     return {};
 }
@@ -33,7 +34,8 @@ ServiceReply RedirectReply(int status, const std::string& location)
 {
     std::string clean;
     for (char c : location) {
-        if (static_cast<unsigned char>(c) >= 0x20) clean += c;  // no header injection
+        if (static_cast<unsigned char>(c) >= 0x20)
+            clean += c;  // no header injection
     }
     ServiceReply reply = TextReply(status, "text/html; charset=utf-8",
                                    "<html><body>Moved to <a href=\"" + XmlEscape(clean) + "\">here</a>.</body></html>");
@@ -43,8 +45,10 @@ ServiceReply RedirectReply(int status, const std::string& location)
 
 ServiceReply Route(const Catalogue& catalogue, const ServiceRequest& request)
 {
-    if (auto reply = HandleServiceApi(catalogue, request)) return std::move(*reply);
-    if (auto reply = HandleSite(catalogue, request)) return std::move(*reply);
+    if (auto reply = HandleServiceApi(catalogue, request))
+        return std::move(*reply);
+    if (auto reply = HandleSite(catalogue, request))
+        return std::move(*reply);
     return NotFoundPage(request.path);
 }
 

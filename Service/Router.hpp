@@ -21,7 +21,7 @@ struct ServiceRequest {
     std::string query;   // raw query text after "?"
     HeaderList headers;
     std::optional<std::string> formValue;  // the multipart field "value"
-    std::string origin;  // scheme, host and port by which the client reached us
+    std::string origin;                    // scheme, host and port by which the client reached us
 
     std::string Header(std::string_view name) const;
 };

@@ -43,12 +43,14 @@ std::string Attr(const XmlElement& element, std::string_view name)
 ApiAnswer ProductGuids(const ApiCall& call)
 {
     const XmlElement* objects = call.root.Child("Objects");
-    if (!objects) return BadRequest{"the request has no Objects element"};
+    if (!objects)
+        return BadRequest {"the request has no Objects element"};
     XmlWriter xml;
     xml.Open("Bim").Open("Objects");
     for (const XmlElement* object : objects->ChildrenNamed("Object")) {
         const std::string* productUrl = object->Attribute("ProductId");
-        if (!productUrl) return BadRequest{"an Object element has no ProductId"};
+        if (!productUrl)
+            return BadRequest {"an Object element has no ProductId"};
         // An unknown product still gets its Object element, written with an end tag
         // so that a pull parser sees where it ends.
         xml.Open("Object", {{"ProductId", *productUrl}});
@@ -73,7 +75,8 @@ ApiAnswer FeaturedManufacturers(const ApiCall& call)
     XmlWriter xml;
     xml.Open("Bim");
     for (const Manufacturer& m : call.catalogue.Manufacturers()) {
-        if (!m.featured) continue;
+        if (!m.featured)
+            continue;
         xml.Empty("ManufacturersModel", {{"Id", std::to_string(m.id)},
                                          {"Name", m.name},
                                          {"Icon", call.request.origin + "/logos/" + std::to_string(m.id) + ".png"},
@@ -115,12 +118,14 @@ std::size_t AnswerSize(const Product& product)
 ApiAnswer KordelaInfo(const ApiCall& call)
 {
     const XmlElement* objects = call.root.Child("Objects");
-    if (!objects) return BadRequest{"the request has no Objects element"};
+    if (!objects)
+        return BadRequest {"the request has no Objects element"};
     std::vector<const Product*> products;
     std::size_t size = 0;
     for (const XmlElement* object : objects->ChildrenNamed("Object")) {
         const std::string* guid = object->Attribute("ProductId");
-        if (!guid) return BadRequest{"an Object element has no ProductId"};
+        if (!guid)
+            return BadRequest {"an Object element has no ProductId"};
         if (const Product* product = call.catalogue.FindProductByGuid(*guid)) {
             products.push_back(product);
             size += AnswerSize(*product);
@@ -132,11 +137,12 @@ ApiAnswer KordelaInfo(const ApiCall& call)
     for (const Product* product : products) {
         xml.Open("Object", {{"ProductId", product->guid}}).Open("Parameters");
         // Every block names its product and edition first: the add-on keys the block by them.
-        ProductParameter guidParameter{"KD_productguid", "ProductGuid", "Product GUID", "String", "", "", {}, false};
-        ProductParameter editionParameter{"KD_edinum", "EditionNumber", "Edition", "Integer", "", "", {}, false};
+        ProductParameter guidParameter {"KD_productguid", "ProductGuid", "Product GUID", "String", "", "", {}, false};
+        ProductParameter editionParameter {"KD_edinum", "EditionNumber", "Edition", "Integer", "", "", {}, false};
         WriteParameter(xml, guidParameter.name, guidParameter, product->guid);
         WriteParameter(xml, editionParameter.name, editionParameter, std::to_string(product->edition));
-        for (const ProductParameter& p : product->parameters) WriteParameter(xml, p.name, p, p.value);
+        for (const ProductParameter& p : product->parameters)
+            WriteParameter(xml, p.name, p, p.value);
         xml.Close().Close();
     }
     return xml.Finish();
@@ -146,10 +152,13 @@ ApiAnswer CloudInfo(const ApiCall& call)
 {
     const XmlElement* object = call.root.Child("Object");
     const XmlElement* kdpc = call.root.Child("Kdpc");
-    if (!object || !object->Attribute("ProductId")) return BadRequest{"the request has no Object with a ProductId"};
-    if (!kdpc || !kdpc->Attribute("CloudId")) return BadRequest{"the request has no Kdpc with a CloudId"};
+    if (!object || !object->Attribute("ProductId"))
+        return BadRequest {"the request has no Object with a ProductId"};
+    if (!kdpc || !kdpc->Attribute("CloudId"))
+        return BadRequest {"the request has no Kdpc with a CloudId"};
     const auto cloudId = ParseInteger(*kdpc->Attribute("CloudId"));
-    if (!cloudId) return BadRequest{"CloudId is not a number"};
+    if (!cloudId)
+        return BadRequest {"CloudId is not a number"};
 
     XmlWriter xml;
     xml.Open("Bim");
@@ -165,7 +174,8 @@ ApiAnswer CloudInfo(const ApiCall& call)
                            {"EditionNumber", std::to_string(cloud->edition)}});
         for (const CloudProperty& p : cloud->properties) {
             XmlAttributes attributes = {{"Name", p.name}, {"VariableName", p.variableName}};
-            if (p.value) attributes.emplace_back("Value", *p.value);
+            if (p.value)
+                attributes.emplace_back("Value", *p.value);
             attributes.emplace_back("Visible", p.visible ? "true" : "false");
             attributes.emplace_back("Editable", p.editable ? "true" : "false");
             xml.Empty("KDPCProperty", attributes);
@@ -203,10 +213,12 @@ std::string NoDataAnswer(const std::string& reason)
 
 bool IsWellFormedKey(std::string_view key)
 {
-    if (key.size() != 36) return false;
+    if (key.size() != 36)
+        return false;
     for (std::size_t i = 0; i < key.size(); ++i) {
         const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? key[i] != '-' : !std::isxdigit(static_cast<unsigned char>(key[i]))) return false;
+        if (dash ? key[i] != '-' : !std::isxdigit(static_cast<unsigned char>(key[i])))
+            return false;
     }
     return true;
 }
@@ -215,20 +227,25 @@ std::optional<ServiceReply> HandleServiceApi(const Catalogue& catalogue, const S
 {
     const Endpoint* endpoint = nullptr;
     for (const Endpoint& e : Endpoints()) {
-        if (request.path == e.path) endpoint = &e;
+        if (request.path == e.path)
+            endpoint = &e;
     }
-    if (!endpoint) return std::nullopt;
+    if (!endpoint)
+        return std::nullopt;
 
     if (request.method != "POST") {
         ServiceReply reply = TextReply(405, "text/plain; charset=utf-8", "Only POST is served here.\n");
         reply.headers.emplace_back("Allow", "POST");
         return reply;
     }
-    if (!request.formValue) return BadRequestReply("the multipart form field \"value\" is missing");
+    if (!request.formValue)
+        return BadRequestReply("the multipart form field \"value\" is missing");
     const XmlParseResult parsed = ParseXml(*request.formValue);
-    if (!parsed.root) return BadRequestReply("the request is not well-formed XML: " + parsed.error);
+    if (!parsed.root)
+        return BadRequestReply("the request is not well-formed XML: " + parsed.error);
     const XmlElement& root = *parsed.root;
-    if (root.name != "Bim") return BadRequestReply("the root element is <" + root.name + ">, not <Bim>");
+    if (root.name != "Bim")
+        return BadRequestReply("the root element is <" + root.name + ">, not <Bim>");
     for (std::string_view attribute : endpoint->rootAttributes) {
         if (!root.Attribute(attribute)) {
             return BadRequestReply("the Bim element has no " + std::string(attribute) + " attribute");
@@ -236,11 +253,14 @@ std::optional<ServiceReply> HandleServiceApi(const Catalogue& catalogue, const S
     }
     if (endpoint->needsKey) {
         const std::string key = Attr(root, "API");
-        if (!IsWellFormedKey(key)) return XmlReply(NoDataAnswer("malformed API key"));
-        if (!catalogue.FindKey(key)) return XmlReply(NoDataAnswer("unknown API key"));
+        if (!IsWellFormedKey(key))
+            return XmlReply(NoDataAnswer("malformed API key"));
+        if (!catalogue.FindKey(key))
+            return XmlReply(NoDataAnswer("unknown API key"));
     }
-    ApiAnswer answer = endpoint->handler(ApiCall{catalogue, request, root});
-    if (auto* bad = std::get_if<BadRequest>(&answer)) return BadRequestReply(bad->reason);
+    ApiAnswer answer = endpoint->handler(ApiCall {catalogue, request, root});
+    if (auto* bad = std::get_if<BadRequest>(&answer))
+        return BadRequestReply(bad->reason);
     return XmlReply(std::move(std::get<std::string>(answer)));
 }
 

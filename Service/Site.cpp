@@ -48,7 +48,8 @@ std::string Link(std::string_view href, std::string_view text)
 std::string FileUrl(const ServiceRequest& request, std::string_view file)
 {
     std::string url = request.origin + "/files";
-    for (std::string_view segment : Split(file, '/')) url += "/" + PercentEncode(segment);
+    for (std::string_view segment : Split(file, '/'))
+        url += "/" + PercentEncode(segment);
     return url;
 }
 
@@ -64,7 +65,8 @@ std::string ProductItem(const ServiceRequest& request, const Product& p)
 ServiceReply ProductList(const Catalogue& catalogue, const ServiceRequest& request)
 {
     std::string body = "<ul id=\"products\">";
-    for (const Product& p : catalogue.Products()) body += ProductItem(request, p);
+    for (const Product& p : catalogue.Products())
+        body += ProductItem(request, p);
     body += "</ul>";
     return HtmlReply(200, "Products", body);
 }
@@ -72,7 +74,8 @@ ServiceReply ProductList(const Catalogue& catalogue, const ServiceRequest& reque
 std::optional<ServiceReply> ProductPage(const Catalogue& catalogue, const ServiceRequest& request, std::string_view id)
 {
     const Product* p = catalogue.FindProductById(id);
-    if (!p) return std::nullopt;
+    if (!p)
+        return std::nullopt;
     std::string body = "<ul>" + ProductItem(request, *p) + "</ul><p>Product URL: " + XmlEscape(p->url) + "</p>";
     if (const Manufacturer* m = catalogue.FindManufacturer(p->manufacturer)) {
         body += "<p>Manufacturer: " + Link(m->page, m->name) + "</p>";
@@ -100,15 +103,18 @@ ServiceReply CloudPage(const Catalogue& catalogue, const ServiceRequest& request
         }
     }
     const Product* product = catalogue.FindProductByGuid(guid);
-    if (!product) return HtmlReply(404, "Unknown product", "<p>No product has the GUID " + XmlEscape(guid) + ".</p>");
+    if (!product)
+        return HtmlReply(404, "Unknown product", "<p>No product has the GUID " + XmlEscape(guid) + ".</p>");
 
     std::string body = "<p>Property clouds for " + XmlEscape(product->title) + "</p><ul id=\"clouds\">";
     for (int id : product->clouds) {
         const PropertyCloud* cloud = catalogue.FindCloud(id);
-        if (!cloud) continue;
+        if (!cloud)
+            continue;
         std::string state = "not attached";
         for (const auto& [index, entry] : added) {
-            if (entry.first == std::to_string(id)) state = entry.second == "true" ? "linked" : "unlinked";
+            if (entry.first == std::to_string(id))
+                state = entry.second == "true" ? "linked" : "unlinked";
         }
         body += "<li class=\"cloud\" data-cloud-id=\"" + std::to_string(id) + "\" data-state=\"" + state + "\">" +
                 XmlEscape(cloud->name) + " (edition " + std::to_string(cloud->edition) + "): " + state + "</li>";
@@ -120,10 +126,12 @@ ServiceReply CloudPage(const Catalogue& catalogue, const ServiceRequest& request
 std::optional<ServiceReply> ManufacturerPage(const Catalogue& catalogue, const ServiceRequest& request)
 {
     for (const Manufacturer& m : catalogue.Manufacturers()) {
-        if (m.page != request.path) continue;
+        if (m.page != request.path)
+            continue;
         std::string body = "<img src=\"/logos/" + std::to_string(m.id) + ".png\" alt=\"logo\"><ul id=\"products\">";
         for (const Product& p : catalogue.Products()) {
-            if (p.manufacturer == m.id) body += ProductItem(request, p);
+            if (p.manufacturer == m.id)
+                body += ProductItem(request, p);
         }
         body += "</ul>";
         return HtmlReply(200, m.name, body);
@@ -138,9 +146,11 @@ ServiceReply AutoLogOn(const ServiceRequest& request)
     std::smatch match;
     const std::string path = PercentDecode(rawPath);
     if (!std::regex_match(path, match, Form)) {
-        return HtmlReply(400, "Bad auto-logon address",
-                         "<p>Expected /Account/AutoLogOn/KEY/ArchiCAD/3/VERSION/ArchiCAD%20NN%20mac/0?redirecturl=PAGE, "
-                         "got " + XmlEscape(rawPath) + ".</p>");
+        return HtmlReply(
+            400, "Bad auto-logon address",
+            "<p>Expected /Account/AutoLogOn/KEY/ArchiCAD/3/VERSION/ArchiCAD%20NN%20mac/0?redirecturl=PAGE, "
+            "got " +
+                XmlEscape(rawPath) + ".</p>");
     }
     // The page address arrives unescaped except for what the add-on encoded
     // itself ("%26" for the page's own "&"), so it ends at the first bare "&".
@@ -153,17 +163,20 @@ std::optional<ServiceReply> Download(const Catalogue& catalogue, std::string_vie
 {
     if (StartsWith(relative, "generated/")) {
         const auto size = GeneratedFileSize(relative.substr(10));
-        if (!size) return std::nullopt;
+        if (!size)
+            return std::nullopt;
         ServiceReply reply;
         reply.contentType = "application/octet-stream";
         reply.body = MakeGeneratedBody(*size);
         return reply;
     }
     for (std::string_view segment : Split(relative, '/')) {
-        if (segment.empty() || segment == "." || segment == "..") return std::nullopt;
+        if (segment.empty() || segment == "." || segment == "..")
+            return std::nullopt;
     }
     auto body = MakeFileBody(catalogue.FilesDir() / std::string(relative));
-    if (!body) return std::nullopt;
+    if (!body)
+        return std::nullopt;
     ServiceReply reply;
     reply.contentType = EndsWith(relative, ".png")   ? "image/png"
                         : EndsWith(relative, ".dmg") ? "application/x-apple-diskimage"
@@ -175,11 +188,14 @@ std::optional<ServiceReply> Download(const Catalogue& catalogue, std::string_vie
 
 std::optional<ServiceReply> Logo(const Catalogue& catalogue, std::string_view name)
 {
-    if (!EndsWith(name, ".png")) return std::nullopt;
+    if (!EndsWith(name, ".png"))
+        return std::nullopt;
     const auto id = ParseInteger(name.substr(0, name.size() - 4));
     const Manufacturer* m = id ? catalogue.FindManufacturer(static_cast<int>(*id)) : nullptr;
-    if (!m) return std::nullopt;
-    if (m->logo == "broken") return TextReply(200, "image/png", MakeBrokenPng());
+    if (!m)
+        return std::nullopt;
+    if (m->logo == "broken")
+        return TextReply(200, "image/png", MakeBrokenPng());
     std::uint32_t rgb = 0;
     if (m->logo.size() == 7 && m->logo[0] == '#' &&
         std::from_chars(m->logo.data() + 1, m->logo.data() + 7, rgb, 16).ptr == m->logo.data() + 7) {
@@ -194,12 +210,15 @@ std::optional<ServiceReply> InformationHost(const Catalogue& catalogue, std::str
     std::match_results<std::string_view::const_iterator> match;
     if (std::regex_match(path.begin(), path.end(), match, VersionFile)) {
         const int host = std::stoi(match[1].str());
-        if (host < FirstHostVersion || host > LastHostVersion) return std::nullopt;
+        if (host < FirstHostVersion || host > LastHostVersion)
+            return std::nullopt;
         const auto version = catalogue.PublishedVersion(host);
-        if (!version) return std::nullopt;
+        if (!version)
+            return std::nullopt;
         return TextReply(200, "text/plain; charset=utf-8", *version);
     }
-    if (path == "/kordela_data/documents/Apps/Kordela.dmg") return Download(catalogue, catalogue.InstallerFile());
+    if (path == "/kordela_data/documents/Apps/Kordela.dmg")
+        return Download(catalogue, catalogue.InstallerFile());
     return std::nullopt;
 }
 
@@ -225,7 +244,8 @@ constexpr std::array<FixedPage, 10> FixedPages = {{
 std::string HomeBody(const Catalogue& catalogue)
 {
     std::string body = "<p>" + Link("/Product", "Products") + "</p><ul id=\"manufacturers\">";
-    for (const Manufacturer& m : catalogue.Manufacturers()) body += "<li>" + Link(m.page, m.name) + "</li>";
+    for (const Manufacturer& m : catalogue.Manufacturers())
+        body += "<li>" + Link(m.page, m.name) + "</li>";
     return body + "</ul>";
 }
 
@@ -235,13 +255,15 @@ std::optional<std::uint64_t> GeneratedFileSize(std::string_view name)
 {
     static const std::regex Form(R"(^(\d{1,10})(B|KB|MB|GB)\.bin$)");
     std::match_results<std::string_view::const_iterator> match;
-    if (!std::regex_match(name.begin(), name.end(), match, Form)) return std::nullopt;
+    if (!std::regex_match(name.begin(), name.end(), match, Form))
+        return std::nullopt;
     const std::uint64_t unit = match[2] == "GB"   ? 1024ull * 1024 * 1024
                                : match[2] == "MB" ? 1024 * 1024
                                : match[2] == "KB" ? 1024
                                                   : 1;
     const std::uint64_t size = std::stoull(match[1].str()) * unit;
-    if (size > MaxGeneratedBytes) return std::nullopt;
+    if (size > MaxGeneratedBytes)
+        return std::nullopt;
     return size;
 }
 
@@ -252,19 +274,29 @@ ServiceReply NotFoundPage(const std::string& path)
 
 std::optional<ServiceReply> HandleSite(const Catalogue& catalogue, const ServiceRequest& request)
 {
-    if (request.method != "GET" && request.method != "HEAD") return std::nullopt;
+    if (request.method != "GET" && request.method != "HEAD")
+        return std::nullopt;
     const std::string& path = request.path;
 
-    if (StartsWith(path, "/Account/AutoLogOn/")) return AutoLogOn(request);
-    if (StartsWith(path, "/files/")) return Download(catalogue, std::string_view(path).substr(7));
-    if (StartsWith(path, "/logos/")) return Logo(catalogue, std::string_view(path).substr(7));
-    if (StartsWith(path, "/kordela_data/")) return InformationHost(catalogue, path);
-    if (path == "/") return HtmlReply(200, "Kordela", HomeBody(catalogue));
-    if (path == "/Product") return ProductList(catalogue, request);
-    if (StartsWith(path, "/Product/")) return ProductPage(catalogue, request, std::string_view(path).substr(9));
-    if (path == "/KDPC/Product") return CloudPage(catalogue, request);
+    if (StartsWith(path, "/Account/AutoLogOn/"))
+        return AutoLogOn(request);
+    if (StartsWith(path, "/files/"))
+        return Download(catalogue, std::string_view(path).substr(7));
+    if (StartsWith(path, "/logos/"))
+        return Logo(catalogue, std::string_view(path).substr(7));
+    if (StartsWith(path, "/kordela_data/"))
+        return InformationHost(catalogue, path);
+    if (path == "/")
+        return HtmlReply(200, "Kordela", HomeBody(catalogue));
+    if (path == "/Product")
+        return ProductList(catalogue, request);
+    if (StartsWith(path, "/Product/"))
+        return ProductPage(catalogue, request, std::string_view(path).substr(9));
+    if (path == "/KDPC/Product")
+        return CloudPage(catalogue, request);
     for (const FixedPage& page : FixedPages) {
-        if (path == page.path) return HtmlReply(200, page.title, page.body);
+        if (path == page.path)
+            return HtmlReply(200, page.title, page.body);
     }
     return ManufacturerPage(catalogue, request);
 }

@@ -10,9 +10,12 @@ namespace {
 
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -98,9 +101,11 @@ std::optional<long long> ParseInteger(std::string_view text)
     long long value = 0;
     const char* begin = text.data();
     const char* end = text.data() + text.size();
-    if (begin != end && *begin == '+') ++begin;
+    if (begin != end && *begin == '+')
+        ++begin;
     const auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc() || ptr != end || begin == end) return std::nullopt;
+    if (ec != std::errc() || ptr != end || begin == end)
+        return std::nullopt;
     return value;
 }
 

@@ -9,7 +9,8 @@ namespace kordela::service {
 const std::string* XmlElement::Attribute(std::string_view key) const
 {
     for (const auto& [name, value] : attributes) {
-        if (name == key) return &value;
+        if (name == key)
+            return &value;
     }
     return nullptr;
 }
@@ -17,7 +18,8 @@ const std::string* XmlElement::Attribute(std::string_view key) const
 const XmlElement* XmlElement::Child(std::string_view childName) const
 {
     for (const XmlElement& child : children) {
-        if (child.name == childName) return &child;
+        if (child.name == childName)
+            return &child;
     }
     return nullptr;
 }
@@ -26,7 +28,8 @@ std::vector<const XmlElement*> XmlElement::ChildrenNamed(std::string_view childN
 {
     std::vector<const XmlElement*> found;
     for (const XmlElement& child : children) {
-        if (child.name == childName) found.push_back(&child);
+        if (child.name == childName)
+            found.push_back(&child);
     }
     return found;
 }
@@ -57,15 +60,13 @@ struct TreeBuilder {
         }
     }
 
-    static void OnEnd(void* data, const XML_Char*)
-    {
-        static_cast<TreeBuilder*>(data)->stack.pop_back();
-    }
+    static void OnEnd(void* data, const XML_Char*) { static_cast<TreeBuilder*>(data)->stack.pop_back(); }
 
     static void OnText(void* data, const XML_Char* text, int length)
     {
         auto& self = *static_cast<TreeBuilder*>(data);
-        if (!self.stack.empty()) self.stack.back()->text.append(text, static_cast<std::size_t>(length));
+        if (!self.stack.empty())
+            self.stack.back()->text.append(text, static_cast<std::size_t>(length));
     }
 };
 
@@ -98,7 +99,8 @@ XmlParseResult ParseXml(std::string_view text)
         return result;
     }
     result.root = std::move(builder.root);
-    if (!result.root) result.error = "no root element";
+    if (!result.root)
+        result.error = "no root element";
     return result;
 }
 

@@ -16,7 +16,8 @@ void AppendXmlEscaped(std::string& out, std::string_view text)
     std::size_t plainFrom = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (Plain(c)) continue;
+        if (Plain(c))
+            continue;
         out.append(text.data() + plainFrom, i - plainFrom);
         plainFrom = i + 1;
         switch (c) {
@@ -99,7 +100,8 @@ void XmlWriter::Reserve(std::size_t bytes)
 
 std::string XmlWriter::Finish()
 {
-    while (!open_.empty()) Close();
+    while (!open_.empty())
+        Close();
     return std::move(out_);
 }
 

@@ -10,8 +10,8 @@
 
 #include <poll.h>
 #include <pthread.h>
-#include <unistd.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -39,12 +39,14 @@ std::optional<Arguments> Parse(int argc, char** argv)
             args.stopOnStdinEof = true;
             continue;
         }
-        if (i + 1 >= argc) return std::nullopt;
+        if (i + 1 >= argc)
+            return std::nullopt;
         const std::string value = argv[++i];
         if (flag == "--port") {
             char* end = nullptr;
             const long port = std::strtol(value.c_str(), &end, 10);
-            if (*end != '\0' || port < 0 || port > 65535) return std::nullopt;
+            if (*end != '\0' || port < 0 || port > 65535)
+                return std::nullopt;
             args.port = static_cast<int>(port);
         } else if (flag == "--catalogue") {
             args.catalogue = value;
@@ -59,9 +61,11 @@ std::optional<Arguments> Parse(int argc, char** argv)
 
 bool StdinClosed()
 {
-    pollfd entry{STDIN_FILENO, POLLIN, 0};
-    if (poll(&entry, 1, 0) <= 0) return false;
-    if (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
+    pollfd entry {STDIN_FILENO, POLLIN, 0};
+    if (poll(&entry, 1, 0) <= 0)
+        return false;
+    if (entry.revents & (POLLHUP | POLLERR | POLLNVAL))
+        return true;
     char buffer[256];
     return read(STDIN_FILENO, buffer, sizeof buffer) == 0;  // input that arrives is ignored
 }
@@ -96,9 +100,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::atomic<bool> finished{false};
+    std::atomic<bool> finished {false};
     std::thread signalWaiter([&] {
-        const timespec step{0, 100'000'000};
+        const timespec step {0, 100'000'000};
         while (!finished) {
             if (sigtimedwait(&stopSignals, nullptr, &step) > 0 || (args->stopOnStdinEof && StdinClosed())) {
                 server->Stop();

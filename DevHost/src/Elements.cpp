@@ -42,8 +42,8 @@ std::string Project::DescribeElement(const std::string& guid) const
     for (const auto& e : elements_) {
         if (!(e.guid == APIGuidFromString(guid.c_str())))
             continue;
-        std::string text = "element " + GuidText(e.guid) + " " + TypeName(e.type) + " part " + std::to_string(e.libInd) +
-                           " \"" + PartName(Part(e.libInd)) + "\"";
+        std::string text = "element " + GuidText(e.guid) + " " + TypeName(e.type) + " part " +
+                           std::to_string(e.libInd) + " \"" + PartName(Part(e.libInd)) + "\"";
         for (const auto& p : e.params)
             text += "\n  " + DescribeParameter(p);
         return text;
@@ -104,7 +104,8 @@ GSErrCode Project::ElementGetMemo(const API_Guid* guid, API_ElementMemo* memo, u
     if (e == nullptr)
         return ErrCode::BadIndex;
     if (!MaskFits(mask)) {
-        log_("element memo refused: mask " + Hex(static_cast<int32_t>(mask >> 32)) + Hex(static_cast<int32_t>(mask)).substr(2));
+        log_("element memo refused: mask " + Hex(static_cast<int32_t>(mask >> 32)) +
+             Hex(static_cast<int32_t>(mask)).substr(2));
         return ErrCode::General;
     }
     *memo = API_ElementMemo {};
@@ -131,7 +132,8 @@ GSErrCode Project::ElementChangeMemo(const API_Guid* guid, uint64_t mask, const 
     return NoError;
 }
 
-GSErrCode Project::ElementChange(API_Element* element, const API_Element*, const API_ElementMemo* memo, uint64_t memoMask)
+GSErrCode Project::ElementChange(API_Element* element, const API_Element*, const API_ElementMemo* memo,
+                                 uint64_t memoMask)
 {
     if (element == nullptr)
         return ErrCode::General;

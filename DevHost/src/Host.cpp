@@ -32,24 +32,26 @@ API_HostTable MakeTable()
 {
     API_HostTable table {};
     table.RegisterMenu = [](short a, short b, int32_t c, int32_t d) {
-        return HostCall("RegisterMenu", [a] { return Args {std::to_string(a)}; },
-                        [&](Host& h) { return h.RegisterMenu(a, b, c, d); });
+        return HostCall(
+            "RegisterMenu", [a] { return Args {std::to_string(a)}; },
+            [&](Host& h) { return h.RegisterMenu(a, b, c, d); });
     };
     table.InstallMenuHandler = [](short a, APIMenuCommandProc* b) {
-        return HostCall("InstallMenuHandler", [a] { return Args {std::to_string(a)}; },
-                        [&](Host& h) { return h.InstallMenuHandler(a, b); });
+        return HostCall(
+            "InstallMenuHandler", [a] { return Args {std::to_string(a)}; },
+            [&](Host& h) { return h.InstallMenuHandler(a, b); });
     };
     table.CatchProjectEvent = [](int32_t a, APIProjectEventHandlerProc* b) {
-        return HostCall("CatchProjectEvent", [a] { return Args {Hex(a)}; },
-                        [&](Host& h) { return h.CatchProjectEvent(a, b); });
+        return HostCall(
+            "CatchProjectEvent", [a] { return Args {Hex(a)}; }, [&](Host& h) { return h.CatchProjectEvent(a, b); });
     };
     table.Environment = [](int32_t a, void* b, void* c, void* d) {
-        return HostCall("Environment", [a] { return Args {CodeText(a)}; },
-                        [&](Host& h) { return h.Environment(a, b, c, d); });
+        return HostCall(
+            "Environment", [a] { return Args {CodeText(a)}; }, [&](Host& h) { return h.Environment(a, b, c, d); });
     };
     table.Goodies = [](int32_t a, void* b, void* c, void* d, void* e) {
-        return HostCall("Goodies", [a] { return Args {CodeText(a)}; },
-                        [&](Host& h) { return h.Goodies(a, b, c, d, e); });
+        return HostCall(
+            "Goodies", [a] { return Args {CodeText(a)}; }, [&](Host& h) { return h.Goodies(a, b, c, d, e); });
     };
     table.WriteReport = [](const char* a, bool b) {
         return HostCall("WriteReport", [&](Host& h) { return h.WriteReport(a, b); });
@@ -58,12 +60,17 @@ API_HostTable MakeTable()
         // A string that cannot be read leaves an empty text.
         if (a != nullptr && b > 0)
             a[0] = '\0';
-        return HostCall("GetLocStr", [c, d] { return Args {std::to_string(c), std::to_string(c) + "/" + std::to_string(d)}; },
-                        [&](Host& h) { return h.GetLocStr(a, b, c, d); });
+        return HostCall(
+            "GetLocStr",
+            [c, d] {
+                return Args {std::to_string(c), std::to_string(c) + "/" + std::to_string(d)};
+            },
+            [&](Host& h) { return h.GetLocStr(a, b, c, d); });
     };
     table.UnregisterModelessWindow = [](int32_t a) {
-        return HostCall("UnregisterModelessWindow", [a] { return Args {std::to_string(a)}; },
-                        [&](Host& h) { return h.UnregisterModelessWindow(a); });
+        return HostCall(
+            "UnregisterModelessWindow", [a] { return Args {std::to_string(a)}; },
+            [&](Host& h) { return h.UnregisterModelessWindow(a); });
     };
     table.GetOwnResModule = [](GSResModule* module) {
         return HostCall("GetOwnResModule", [&](Host& h) {
@@ -174,7 +181,8 @@ std::string Host::Attach(GetExportedFuncAddrsProc* getExports, SetImportedFuncAd
     if (setImports(&table_, tableSize_) != NoError)
         return name + " refused the host's function table";
     Transcript("host " + std::to_string(Version) + ": loaded add-on (version word " +
-               Hex(static_cast<int32_t>(exports_.versionWord)) + ", build " + std::to_string(exports_.buildNumber) + ")");
+               Hex(static_cast<int32_t>(exports_.versionWord)) + ", build " + std::to_string(exports_.buildNumber) +
+               ")");
     return {};
 }
 
@@ -419,8 +427,9 @@ int Host::AnswerAlert(const Platform::AlertRequest& alert)
     std::string buttons;
     for (const auto& button : alert.buttons)
         buttons += " [" + button + "]";
-    Transcript("alert \"" + alert.title + "\": " + alert.text + (alert.secondaryText.empty() ? "" : " / " + alert.secondaryText) +
-               buttons + " -> " + std::to_string(answer) + " (type " + std::to_string(alert.type) + ")");
+    Transcript("alert \"" + alert.title + "\": " + alert.text +
+               (alert.secondaryText.empty() ? "" : " / " + alert.secondaryText) + buttons + " -> " +
+               std::to_string(answer) + " (type " + std::to_string(alert.type) + ")");
     return answer;
 }
 

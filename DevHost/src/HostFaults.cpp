@@ -37,12 +37,12 @@ const std::vector<std::string_view>& HostFaults::Names()
 {
     static const std::vector<std::string_view> names = {
         // The host's table
-        "RegisterMenu", "InstallMenuHandler", "CatchProjectEvent", "Environment", "Goodies", "WriteReport",
-        "GetLocStr", "UnregisterModelessWindow", "GetOwnResModule", "LibPartGetNum", "LibPartGet",
-        "LibPartGetParams", "LibPartSearch", "LibPartRegister", "LibPartGetDetails", "LibPartGetSectParamDef",
-        "LibPartSetDetailsParamDef", "LibPartUpdateSection", "ElementGetElemList", "ElementGet", "ElementGetMemo",
-        "ElementChangeMemo", "ElementChange", "ElementGetDefaults", "ElementChangeDefaults", "ElementFilter",
-        "SelectionGet", "CallUndoableCommand", "OpenUndoableSession", "CloseUndoableSession",
+        "RegisterMenu", "InstallMenuHandler", "CatchProjectEvent", "Environment", "Goodies", "WriteReport", "GetLocStr",
+        "UnregisterModelessWindow", "GetOwnResModule", "LibPartGetNum", "LibPartGet", "LibPartGetParams",
+        "LibPartSearch", "LibPartRegister", "LibPartGetDetails", "LibPartGetSectParamDef", "LibPartSetDetailsParamDef",
+        "LibPartUpdateSection", "ElementGetElemList", "ElementGet", "ElementGetMemo", "ElementChangeMemo",
+        "ElementChange", "ElementGetDefaults", "ElementChangeDefaults", "ElementFilter", "SelectionGet",
+        "CallUndoableCommand", "OpenUndoableSession", "CloseUndoableSession",
         // Dialogs, alerts and preferences of the frameworks
         "DGModalDialog", "DGModelessInit", "DGAlert", "FolderDialog", "GSPrefOpenRootKey", "GSPrefGet", "GSPrefSet",
         "GSPrefRemove"};
@@ -102,7 +102,8 @@ std::optional<GSErrCode> HostFaults::Take(std::string_view name, const Arguments
                 continue;
         }
         const GSErrCode error = rule->error;
-        log_("host call " + rule->name + (rule->when.empty() ? "" : " (" + rule->when + ")") + " fails: " + Code(error));
+        log_("host call " + rule->name + (rule->when.empty() ? "" : " (" + rule->when + ")") +
+             " fails: " + Code(error));
         if (rule->left > 0 && --rule->left == 0)
             rules_.erase(rule);
         return error;

@@ -45,7 +45,8 @@ void Project::LoadLibraries()
 
 const LibraryPartData* Project::Part(int32_t index) const
 {
-    return index >= 1 && index <= static_cast<int32_t>(parts_.size()) ? &parts_[static_cast<size_t>(index - 1)] : nullptr;
+    return index >= 1 && index <= static_cast<int32_t>(parts_.size()) ? &parts_[static_cast<size_t>(index - 1)]
+                                                                      : nullptr;
 }
 
 const LibraryPartData* Project::PartById(const std::string& ownUnID) const
@@ -172,7 +173,8 @@ GSErrCode Project::LibPartGet(API_LibPart* libPart) const
     return NoError;
 }
 
-GSErrCode Project::LibPartGetParams(int32_t libInd, double* a, double* b, int32_t* count, API_AddParType*** params) const
+GSErrCode Project::LibPartGetParams(int32_t libInd, double* a, double* b, int32_t* count,
+                                    API_AddParType*** params) const
 {
     const LibraryPartData* part = Part(libInd);
     if (part == nullptr || params == nullptr)
@@ -279,7 +281,8 @@ GSErrCode Project::LibPartGetSectParamDef(const API_LibPart* libPart, API_AddPar
     return NoError;
 }
 
-GSErrCode Project::LibPartSetDetailsParamDef(const API_LibPart* libPart, API_AddParType**, const API_LibPartDetails* details)
+GSErrCode Project::LibPartSetDetailsParamDef(const API_LibPart* libPart, API_AddParType**,
+                                             const API_LibPartDetails* details)
 {
     if (libPart == nullptr || details == nullptr || Part(libPart->index) == nullptr)
         return ErrCode::BadIndex;

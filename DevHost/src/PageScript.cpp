@@ -54,7 +54,8 @@ void AddPageCommands(Scenario& scenario, PageEngine& pages)
 {
     scenario.SetIdle([&pages] { return pages.RunPending(); });
     pages.userDriver = [&scenario](NSWindow& window) {
-        scenario.DriveWhile([&window] { return !window.isClosed(); }, "window " + std::to_string(window.WindowNumber()));
+        scenario.DriveWhile([&window] { return !window.isClosed(); },
+                            "window " + std::to_string(window.WindowNumber()));
     };
     // A close box clicked while a download runs reaches the add-on between its steps: the
     // next line is delivered then when it closes an open modal dialog or the front window.

@@ -14,13 +14,15 @@ namespace {
 
 constexpr const char* PartFormat = "devhost library part 1";
 
-const std::vector<std::pair<std::string, API_AddParID>> ParameterTypes = {
-    {"integer", APIParT_Integer}, {"real", APIParT_RealNum}, {"text", APIParT_CString},
-    {"separator", APIParT_Separator}, {"title", APIParT_Title}};
+const std::vector<std::pair<std::string, API_AddParID>> ParameterTypes = {{"integer", APIParT_Integer},
+                                                                          {"real", APIParT_RealNum},
+                                                                          {"text", APIParT_CString},
+                                                                          {"separator", APIParT_Separator},
+                                                                          {"title", APIParT_Title}};
 
 const std::vector<std::pair<std::string, API_ElemTypeID>> ElementTypes = {
-    {"wall", API_WallID}, {"window", API_WindowID}, {"door", API_DoorID}, {"object", API_ObjectID},
-    {"lamp", API_LampID}, {"zone", API_ZoneID}, {"skylight", API_SkylightID}};
+    {"wall", API_WallID}, {"window", API_WindowID}, {"door", API_DoorID},        {"object", API_ObjectID},
+    {"lamp", API_LampID}, {"zone", API_ZoneID},     {"skylight", API_SkylightID}};
 
 template <class T>
 std::string NameOf(const std::vector<std::pair<std::string, T>>& table, T value)
@@ -186,7 +188,8 @@ std::vector<LibraryPartData> ReadContainer(const std::string& container, const P
                 throw std::runtime_error("cannot read the entry");
             parts.push_back(ReadPartText(bytes, container + "/" + entry));
         } catch (const std::exception& e) {
-            log(std::string("library: skipped ") + fs::path(container).filename().string() + "/" + entry + ": " + e.what());
+            log(std::string("library: skipped ") + fs::path(container).filename().string() + "/" + entry + ": " +
+                e.what());
         }
     }
     return parts;
@@ -194,7 +197,10 @@ std::vector<LibraryPartData> ReadContainer(const std::string& container, const P
 
 void WritePartFile(const LibraryPartData& part)
 {
-    json j {{"format", PartFormat}, {"name", part.name}, {"type", part.typeID}, {"ownUnID", part.ownUnID},
+    json j {{"format", PartFormat},
+            {"name", part.name},
+            {"type", part.typeID},
+            {"ownUnID", part.ownUnID},
             {"parents", part.parents},
             {"details", {{"a", part.details.a}, {"b", part.details.b}, {"autoHotspot", part.details.autoHotspot}}},
             {"parameters", ParametersToJson(part.params)}};
@@ -229,7 +235,8 @@ std::vector<Parameter> ParametersFromHandle(API_AddParType** handle)
 
 void AssignParametersFromHandle(API_AddParType** handle, std::vector<Parameter>& params)
 {
-    const size_t count = handle != nullptr ? BMhGetSize(reinterpret_cast<GSHandle>(handle)) / sizeof(API_AddParType) : 0;
+    const size_t count =
+        handle != nullptr ? BMhGetSize(reinterpret_cast<GSHandle>(handle)) / sizeof(API_AddParType) : 0;
     params.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const API_AddParType& r = (*handle)[i];
@@ -296,7 +303,8 @@ API_AddParType** ParametersToHandle(const std::vector<Parameter>& params)
 
 std::string DescribeParameter(const Parameter& p)
 {
-    std::string line = p.name + " (" + NameOf(ParameterTypes, p.type) + (p.flags != 0 ? ", flags " + std::to_string(p.flags) : "") + ")";
+    std::string line = p.name + " (" + NameOf(ParameterTypes, p.type) +
+                       (p.flags != 0 ? ", flags " + std::to_string(p.flags) : "") + ")";
     if (p.isArray) {
         line += " [" + std::to_string(p.dim1) + "x" + std::to_string(p.dim2) + "]";
         for (double cell : p.cells) {

@@ -41,13 +41,14 @@ std::string Project::Open(const std::string& file, bool workingCopy)
         file_ = source;
         libraries_.clear();
         const json& libs = j.value("libraries", json::object());
-        libraries_.push_back(Library {ResolvePath(libs.value("embedded", std::string("Embedded Library"))),
-                                      "Embedded Library", true});
+        libraries_.push_back(
+            Library {ResolvePath(libs.value("embedded", std::string("Embedded Library"))), "Embedded Library", true});
         fs::create_directories(libraries_.front().folder);
         for (const auto& linked : libs.value("linked", json::array())) {
-            const std::string folder = ResolvePath(linked.is_string() ? linked.get<std::string>() : linked.at("folder").get<std::string>());
+            const std::string folder =
+                ResolvePath(linked.is_string() ? linked.get<std::string>() : linked.at("folder").get<std::string>());
             const std::string name = linked.is_object() ? linked.value("name", fs::path(folder).filename().string())
-                                                       : fs::path(folder).filename().string();
+                                                        : fs::path(folder).filename().string();
             libraries_.push_back(Library {folder, name, false});
         }
         elements_.clear();
@@ -221,7 +222,9 @@ HostFaults::Arguments Registered(const API_LibPart* part)
 
 void Project::FillTable(API_HostTable& table)
 {
-    table.LibPartGetNum = [](int32_t* c) { return OnProject("LibPartGetNum", {}, [&](Project& p) { return p.LibPartGetNum(c); }); };
+    table.LibPartGetNum = [](int32_t* c) {
+        return OnProject("LibPartGetNum", {}, [&](Project& p) { return p.LibPartGetNum(c); });
+    };
     table.LibPartGet = [](API_LibPart* l) {
         return OnProject("LibPartGet", PartOf(l), [&](Project& p) { return p.LibPartGet(l); });
     };
@@ -238,17 +241,20 @@ void Project::FillTable(API_HostTable& table)
         return OnProject("LibPartGetDetails", Index(i), [&](Project& p) { return p.LibPartGetDetails(i, d); });
     };
     table.LibPartGetSectParamDef = [](const API_LibPart* l, API_AddParType** h, double* a, double* b, GSHandle* s) {
-        return OnProject("LibPartGetSectParamDef", PartOf(l), [&](Project& p) { return p.LibPartGetSectParamDef(l, h, a, b, s); });
+        return OnProject("LibPartGetSectParamDef", PartOf(l),
+                         [&](Project& p) { return p.LibPartGetSectParamDef(l, h, a, b, s); });
     };
     table.LibPartSetDetailsParamDef = [](const API_LibPart* l, API_AddParType** h, const API_LibPartDetails* d) {
-        return OnProject("LibPartSetDetailsParamDef", PartOf(l), [&](Project& p) { return p.LibPartSetDetailsParamDef(l, h, d); });
+        return OnProject("LibPartSetDetailsParamDef", PartOf(l),
+                         [&](Project& p) { return p.LibPartSetDetailsParamDef(l, h, d); });
     };
     table.LibPartUpdateSection = [](int32_t i, const API_LibPartSection* s, GSHandle c) {
         return OnProject("LibPartUpdateSection", Index(i), [&](Project& p) { return p.LibPartUpdateSection(i, s, c); });
     };
     table.ElementGetElemList = [](API_ElemTypeID t, GS::Array<API_Guid>* g) {
-        return OnProject("ElementGetElemList", [t] { return Args {TypeName(t)}; },
-                         [&](Project& p) { return p.ElementGetElemList(t, g); });
+        return OnProject(
+            "ElementGetElemList", [t] { return Args {TypeName(t)}; },
+            [&](Project& p) { return p.ElementGetElemList(t, g); });
     };
     table.ElementGet = [](API_Element* e) {
         return OnProject("ElementGet", ElementOf(e), [&](Project& p) { return p.ElementGet(e); });
@@ -266,7 +272,8 @@ void Project::FillTable(API_HostTable& table)
         return OnProject("ElementGetDefaults", ElementOf(e), [&](Project& p) { return p.ElementGetDefaults(e, m); });
     };
     table.ElementChangeDefaults = [](API_Element* e, API_ElementMemo* m, const API_Element*) {
-        return OnProject("ElementChangeDefaults", ElementOf(e), [&](Project& p) { return p.ElementChangeDefaults(e, m); });
+        return OnProject("ElementChangeDefaults", ElementOf(e),
+                         [&](Project& p) { return p.ElementChangeDefaults(e, m); });
     };
     table.ElementFilter = [](const API_Guid* g, uint32_t b) {
         return OnProject("ElementFilter", GuidOf(g), [&](Project& p) { return p.ElementFilter(g, b); });

@@ -60,8 +60,9 @@ std::string FileFault(const std::vector<std::string>& w)
     const auto operation = w.size() == 3 ? IO::Faults::ParseOperation(w[0]) : std::nullopt;
     const auto error = w.size() == 3 ? IO::Faults::ParseError(w[2]) : std::nullopt;
     if (!operation || !error || w[1].empty() || w[1].front() != '/')
-        return Usage("fault file create|open|write|copy|delete|folder /PATH exists|denied|full|missing|other, "
-                     "or fault file clear");
+        return Usage(
+            "fault file create|open|write|copy|delete|folder /PATH exists|denied|full|missing|other, "
+            "or fault file clear");
     IO::Faults::Set(*operation, w[1], *error);
     return {};
 }
@@ -260,8 +261,8 @@ std::string Scenario::Print(const std::string& what)
     } else if (what == "settings") {
         for (const char* key : {"FirstRun", "DefaultDownloadFolder", "AddToEmbedded", "APIKey", ""})
             if (GSPref::HasValue("Kordela", key))
-                out << "setting Kordela/" << (*key != '\0' ? key : "\"\"") << " = \"" << GSPref::PeekValue("Kordela", key)
-                    << "\"\n";
+                out << "setting Kordela/" << (*key != '\0' ? key : "\"\"") << " = \""
+                    << GSPref::PeekValue("Kordela", key) << "\"\n";
     } else if (what == "help") {
         for (const auto& location : DGHost::HelpLocations())
             out << "help location " << location << "\n";
@@ -301,7 +302,9 @@ std::string Scenario::Expect(const std::vector<std::string>& words)
         const std::string actual = GSPref::PeekValue("Kordela", words[2]);
         if (!GSPref::HasValue("Kordela", words[2]))
             return "expected setting " + words[2] + " = \"" + words[3] + "\", it is missing";
-        return actual == words[3] ? "" : "expected setting " + words[2] + " = \"" + words[3] + "\", it is \"" + actual + "\"";
+        return actual == words[3]
+                   ? ""
+                   : "expected setting " + words[2] + " = \"" + words[3] + "\", it is \"" + actual + "\"";
     }
     if (what == "item" || what == "icon") {
         long item = 0;
@@ -312,7 +315,8 @@ std::string Scenario::Expect(const std::vector<std::string>& words)
         const auto& info = palette->items[static_cast<size_t>(item) - 1];
         const std::string actual =
             what == "item" ? (info.visible ? "visible" : "hidden") : info.icon.substr(0, info.icon.find(' '));
-        return actual == words[3] ? "" : "expected item " + words[2] + " " + what + " " + words[3] + ", it is " + actual;
+        return actual == words[3] ? ""
+                                  : "expected item " + words[2] + " " + what + " " + words[3] + ", it is " + actual;
     }
     if (what == "transcript")
         return host_.TranscriptContains(words[2]) ? "" : "the transcript has no line with \"" + words[2] + "\"";
@@ -405,13 +409,14 @@ void Scenario::AddBuiltInCommands()
     });
     // "fault KIND ...": each kind of fault has its own handler, given the words after the kind.
     AddSubcommand("fault", "icon-change", WordsAfterKind([](const std::vector<std::string>& w) {
-        if (!w.empty())
-            return Usage("fault icon-change");
-        DGHost::FailNextIconChange();
-        return std::string();
-    }));
-    AddSubcommand("fault", "host",
-                  WordsAfterKind([this](const std::vector<std::string>& w) { return AddHostFault(host_.Faults(), w); }));
+                      if (!w.empty())
+                          return Usage("fault icon-change");
+                      DGHost::FailNextIconChange();
+                      return std::string();
+                  }));
+    AddSubcommand("fault", "host", WordsAfterKind([this](const std::vector<std::string>& w) {
+                      return AddHostFault(host_.Faults(), w);
+                  }));
     AddSubcommand("fault", "file", WordsAfterKind(FileFault));
     // A "fault" line whose kind has no handler.
     AddCommand("fault", [this](const std::vector<std::string>&) {

@@ -37,7 +37,10 @@ std::optional<unsigned> ReadHex(const std::string& script, size_t at, size_t dig
     unsigned value = 0;
     for (size_t i = at; i < at + digits; ++i) {
         const char c = script[i];
-        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + static_cast<unsigned>(digit);
@@ -183,7 +186,8 @@ ScriptedPages::Script* ScriptedPages::FindScript(const std::string& url)
     // The longest matching pattern wins, so a page's own script beats a site-wide one.
     Script* best = nullptr;
     for (Script& script : scripts_)
-        if (url.find(script.pattern) != std::string::npos && (best == nullptr || script.pattern.size() > best->pattern.size()))
+        if (url.find(script.pattern) != std::string::npos &&
+            (best == nullptr || script.pattern.size() > best->pattern.size()))
             best = &script;
     return best;
 }
@@ -311,14 +315,15 @@ std::string ScriptedPages::PlayStep(int pageId, const PageStep& step)
     }
     case PageStep::Kind::Await: {
         auto& scripts = loaded.scripts;
-        const auto found = std::find_if(scripts.begin(), scripts.end(), [&](const std::string& s) {
-            return s.rfind(step.text + "(", 0) == 0;
-        });
+        const auto found = std::find_if(scripts.begin(), scripts.end(),
+                                        [&](const std::string& s) { return s.rfind(step.text + "(", 0) == 0; });
         if (found == scripts.end())
             return "no " + step.text + "(...) was run in the page";
         loaded.captured = ScriptArgumentText(*found);
         scripts.erase(found);
-        Platform::Record(PageName(pageId) + " received " + step.text + ": " + nlohmann::json(loaded.captured).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        Platform::Record(
+            PageName(pageId) + " received " + step.text + ": " +
+            nlohmann::json(loaded.captured).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
         return {};
     }
     case PageStep::Kind::Expect:

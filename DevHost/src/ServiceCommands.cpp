@@ -75,8 +75,9 @@ std::string Refusal(const Answer& answer)
 
 std::string ServiceLine(const std::vector<std::string>& w)
 {
-    const std::string usage = "usage: service fault PATH MODE [NAME=VALUE ...] [then MODE ...] | service catalogue FILE | "
-                              "service reset";
+    const std::string usage =
+        "usage: service fault PATH MODE [NAME=VALUE ...] [then MODE ...] | service catalogue FILE | "
+        "service reset";
     if (w.size() == 2 && w[1] == "reset")
         return Refusal(Control("POST", "reset"));
     if (w.size() == 3 && w[1] == "catalogue") {
@@ -184,8 +185,9 @@ std::string CheckRequests(const std::vector<std::string>& words, const json& log
     const std::string what = "requests of " + path + (contains ? " containing \"" + *contains + "\"" : "");
     if (count ? matching == *count : matching > 0)
         return {};
-    return "expected " + (count ? std::to_string(*count) : std::string("some")) + " " + what + ", the service received " +
-           std::to_string(matching) + (contains ? " (of " + std::to_string(ofPath) + " of the path)" : "");
+    return "expected " + (count ? std::to_string(*count) : std::string("some")) + " " + what +
+           ", the service received " + std::to_string(matching) +
+           (contains ? " (of " + std::to_string(ofPath) + " of the path)" : "");
 }
 
 void AddServiceCommands(Scenario& scenario)

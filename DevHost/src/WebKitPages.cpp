@@ -36,7 +36,8 @@ constexpr const char* ExternalObjectScript = R"JS(
 })();
 )JS";
 
-constexpr const char* BusyQuery = "document.documentElement !== null && document.documentElement.hasAttribute('data-busy')";
+constexpr const char* BusyQuery =
+    "document.documentElement !== null && document.documentElement.hasAttribute('data-busy')";
 
 std::string TakeString(char* text)
 {
@@ -167,8 +168,7 @@ struct WebKitPages::Impl {
             g_object_unref(settings);
         if (context != nullptr)
             g_object_unref(context);
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
+        while (g_main_context_iteration(nullptr, FALSE)) {}
     }
 
     static void Drop(Event& event)
@@ -206,8 +206,7 @@ struct WebKitPages::Impl {
     static void Pump(bool block) { g_main_context_iteration(nullptr, block); }
     static void PumpAll()
     {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
+        while (g_main_context_iteration(nullptr, FALSE)) {}
     }
 
     View& Open(Platform::WebPage& page)
@@ -225,8 +224,9 @@ struct WebKitPages::Impl {
             webkit_user_content_manager_register_script_message_handler_with_reply(view->content, "external", nullptr);
             g_signal_connect(view->content, "script-message-with-reply-received::external", G_CALLBACK(OnExternal),
                              view.get());
-            WebKitUserScript* script = webkit_user_script_new(ExternalObjectScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+            WebKitUserScript* script =
+                webkit_user_script_new(ExternalObjectScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
             webkit_user_content_manager_add_script(view->content, script);
             webkit_user_script_unref(script);
         } else {
@@ -334,9 +334,7 @@ struct WebKitPages::Impl {
         Platform::WebPage& page = *view->page;
         const std::string name = PageName(event.page);
         switch (event.kind) {
-        case Event::Kind::ScriptObject:
-            page.WindowScriptObjectAvailable();
-            return;
+        case Event::Kind::ScriptObject: page.WindowScriptObjectAvailable(); return;
         case Event::Kind::Finished:
             Platform::Record(name + " loaded");
             page.DidFinishLoad();
@@ -405,7 +403,8 @@ struct WebKitPages::Impl {
     static void OnReport(WebKitUserContentManager*, WebKitJavascriptResult* result, View* view)
     {
         JSCValue* value = webkit_javascript_result_get_js_value(result);
-        Platform::Record(PageName(view->id) + " says: " + (jsc_value_is_string(value) ? StringOf(value) : JsonOf(value)));
+        Platform::Record(PageName(view->id) +
+                         " says: " + (jsc_value_is_string(value) ? StringOf(value) : JsonOf(value)));
     }
 
     static void OnMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, View* view)
@@ -506,8 +505,8 @@ std::unique_ptr<WebKitPages> WebKitPages::Create(std::string* error)
 {
     if (!gtk_init_check(nullptr, nullptr)) {
         if (error != nullptr)
-            *error = "no display can be opened (DISPLAY is \"" + std::string(g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "") +
-                     "\"); run it under xvfb-run -a";
+            *error = "no display can be opened (DISPLAY is \"" +
+                     std::string(g_getenv("DISPLAY") ? g_getenv("DISPLAY") : "") + "\"); run it under xvfb-run -a";
         return nullptr;
     }
     std::unique_ptr<WebKitPages> pages(new WebKitPages());
@@ -521,7 +520,8 @@ std::unique_ptr<WebKitPages> WebKitPages::Create(std::string* error)
     webkit_settings_set_enable_write_console_messages_to_stdout(impl.settings, FALSE);
     webkit_settings_set_javascript_can_open_windows_automatically(impl.settings, FALSE);
     // A blocking turn of the main context ends at the next tick at the latest.
-    impl.ticker = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    impl.ticker = g_timeout_add(
+        10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     return pages;
 }
 

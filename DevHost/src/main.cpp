@@ -1,16 +1,17 @@
 // devhost: the simulated host application. Loads the add-on built for this host version
 // and plays a scenario script against it, printing the transcript.
 #include "DevHost/Host.hpp"
-#include "DevHost/Project.hpp"
 #include "DevHost/PageScript.hpp"
+#include "DevHost/Project.hpp"
 #include "DevHost/ProjectCommands.hpp"
 #include "DevHost/Scenario.hpp"
-#include "DevHost/ServiceCommands.hpp"
 #include "DevHost/ScriptedPages.hpp"
+#include "DevHost/ServiceCommands.hpp"
 #if KORDELA_WITH_WEBKIT
 #include "DevHost/WebKitPages.hpp"
 #endif
 
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -22,7 +23,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -30,16 +30,18 @@ namespace {
 
 void PrintUsage()
 {
-    std::cout << "usage: devhost [--module FILE] [--profile DIR] [--project FILE] [--timeout SECONDS] [--step-timeout SECONDS]\n"
-                 "               [--engine scripted|webkit] [--scenario FILE | -]\n"
-                 "  --module    the add-on module (default: Kordela.so beside devhost)\n"
-                 "  --profile   the host's profile folder: preferences and special folders (default: a fresh one)\n"
-                 "  --project   the project to open (a JSON file; its library parts and elements)\n"
-                 "  --timeout   the watchdog's limit for the whole scenario (default: 120)\n"
-                 "  --step-timeout  the watchdog's limit for each line of the scenario (default: 60)\n"
-                 "  --engine    who plays the catalogue pages: the scenario's page lines (scripted, the default) or\n"
-                 "              the service's real pages in a browser engine (webkit; needs a display, e.g. xvfb-run -a)\n"
-                 "  --scenario  the scenario script; without it the add-on is only loaded, started and quit\n";
+    std::cout
+        << "usage: devhost [--module FILE] [--profile DIR] [--project FILE] [--timeout SECONDS] [--step-timeout "
+           "SECONDS]\n"
+           "               [--engine scripted|webkit] [--scenario FILE | -]\n"
+           "  --module    the add-on module (default: Kordela.so beside devhost)\n"
+           "  --profile   the host's profile folder: preferences and special folders (default: a fresh one)\n"
+           "  --project   the project to open (a JSON file; its library parts and elements)\n"
+           "  --timeout   the watchdog's limit for the whole scenario (default: 120)\n"
+           "  --step-timeout  the watchdog's limit for each line of the scenario (default: 60)\n"
+           "  --engine    who plays the catalogue pages: the scenario's page lines (scripted, the default) or\n"
+           "              the service's real pages in a browser engine (webkit; needs a display, e.g. xvfb-run -a)\n"
+           "  --scenario  the scenario script; without it the add-on is only loaded, started and quit\n";
 }
 
 // Ends a scenario that runs too long, however it is stuck: the whole run has one limit,
@@ -50,10 +52,11 @@ public:
     using Clock = std::chrono::steady_clock;
 
     Watchdog(int runSeconds, int stepSeconds)
-        : runDeadline_(Clock::now() + std::chrono::seconds(runSeconds)), stepSeconds_(stepSeconds),
-          stepDeadline_(Clock::time_point::max()), thread_([this, runSeconds] { Watch(runSeconds); })
-    {
-    }
+        : runDeadline_(Clock::now() + std::chrono::seconds(runSeconds)),
+          stepSeconds_(stepSeconds),
+          stepDeadline_(Clock::time_point::max()),
+          thread_([this, runSeconds] { Watch(runSeconds); })
+    {}
     ~Watchdog()
     {
         {

@@ -136,8 +136,7 @@ GSErrCode APIEventHandler(API_NotifyEventID notifID, int32_t)
         if (firstRun > 0 && mainPalette == nullptr)
             OpenClosePalette();
         break;
-    default:
-        break;
+    default: break;
     }
     return NoError;
 }

@@ -50,10 +50,10 @@ GSErrCode DownloadManager::Download(char* url, char* path)
     const size_t schemeEnd = site.find("://");
     const std::string host = "Host: " + (schemeEnd == std::string::npos ? site : site.substr(schemeEnd + 3));
     curl_slist* list = nullptr;
-    for (const char* header : {"Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8",
-                               "Accept-Encoding: gzip, deflate", "Accept-Language: hu-hu,hu;q=0.8,en-US;q=0.5,en;q=0.3",
-                               "Connection: keep-alive", host.c_str(),
-                               "User-Agent: Mozilla/5.0 (Windows NT 6.1; WOW64; rv:19.0) Gecko/20100101 Firefox/19.0"})
+    for (const char* header :
+         {"Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8", "Accept-Encoding: gzip, deflate",
+          "Accept-Language: hu-hu,hu;q=0.8,en-US;q=0.5,en;q=0.3", "Connection: keep-alive", host.c_str(),
+          "User-Agent: Mozilla/5.0 (Windows NT 6.1; WOW64; rv:19.0) Gecko/20100101 Firefox/19.0"})
         list = curl_slist_append(list, header);
     headers.reset(list);
 

@@ -110,8 +110,7 @@ short CopyFailureItem(GSErrCode copyResult)
 
 std::vector<std::string> NewInstanceArguments(const std::string& applicationFolder, const std::string& target)
 {
-    return {applicationFolder + "/archicad " + std::to_string(HostVersion) + ".app/Contents/MacOS/ArchiCAD",
-            target};
+    return {applicationFolder + "/archicad " + std::to_string(HostVersion) + ".app/Contents/MacOS/ArchiCAD", target};
 }
 
 int DownloadObject(char* url, char* fileName)

@@ -5,9 +5,9 @@
 
 #include "IO.hpp"
 
+#include <strings.h>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 namespace {
 

@@ -22,9 +22,12 @@ struct ScriptName {
     const char* name;
 };
 constexpr ScriptName ScriptNames[] = {
-    {"getDownloadInfo:andMore:", "Execute"}, {"addKdpc:", "ExtAddKDPC"},
-    {"linkKdpc:", "ExtLinkKDPC"},           {"unlinkKdpc:", "ExtUnlinkKDPC"},
-    {"updateProducts:", "ExtUpdateProducts"}, {"updateKDPC:", "ExtUpdateKDPC"},
+    {"getDownloadInfo:andMore:", "Execute"},
+    {"addKdpc:", "ExtAddKDPC"},
+    {"linkKdpc:", "ExtLinkKDPC"},
+    {"unlinkKdpc:", "ExtUnlinkKDPC"},
+    {"updateProducts:", "ExtUpdateProducts"},
+    {"updateKDPC:", "ExtUpdateKDPC"},
 };
 
 // A value the opener's 1024-byte buffer can take with its NUL.
@@ -149,9 +152,10 @@ void windowcontroller::getDownloadInfo(const Platform::ScriptValue& url, const P
             std::memcpy(p_fileUrl, url.Text().data(), url.Text().size());
             std::memcpy(p_fileName, andMore.Text().data(), andMore.Text().size());
         } else {
-            NSLog("JavaScript: download refused: the address or the file name is missing, not a text or longer than "
-                  "%zu bytes",
-                  ResultBufferSize - 1);
+            NSLog(
+                "JavaScript: download refused: the address or the file name is missing, not a text or longer than "
+                "%zu bytes",
+                ResultBufferSize - 1);
         }
     }
     close();
@@ -255,9 +259,20 @@ bool windowcontroller::isSelectorExcludedFromWebScript(const std::string& select
 std::vector<std::string> windowcontroller::ExportedSelectors() const
 {
     // Everything the controller answers to; only the named ones are open to script.
-    return {"getDownloadInfo:andMore:", "downloadProgress", "addKdpc:", "linkKdpc:", "unlinkKdpc:",
-            "getUpdateInfo", "getUpdateResultInfo", "getKDPCUpdateInfo", "getKDPCUpdateResultInfo",
-            "updateProducts:", "updateKDPC:", "hide", "setUrl:", "close"};
+    return {"getDownloadInfo:andMore:",
+            "downloadProgress",
+            "addKdpc:",
+            "linkKdpc:",
+            "unlinkKdpc:",
+            "getUpdateInfo",
+            "getUpdateResultInfo",
+            "getKDPCUpdateInfo",
+            "getKDPCUpdateResultInfo",
+            "updateProducts:",
+            "updateKDPC:",
+            "hide",
+            "setUrl:",
+            "close"};
 }
 
 std::optional<Platform::ScriptValue> windowcontroller::InvokeSelector(const std::string& selector,

@@ -17,7 +17,8 @@ std::string EscapeForSingleQuotedScript(const std::string& text)
             break;
         default:
             // U+2028 and U+2029 end a line, and with it the string, in older script engines.
-            if (c == '\xE2' && i + 2 < text.size() && text[i + 1] == '\x80' && (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+            if (c == '\xE2' && i + 2 < text.size() && text[i + 1] == '\x80' &&
+                (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
                 out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
                 i += 2;
             } else {

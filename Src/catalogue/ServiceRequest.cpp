@@ -113,10 +113,8 @@ bool IsUnreachable(int curlCode)
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-        return true;
-    default:
-        return false;
+    case CURLE_OPERATION_TIMEDOUT: return true;
+    default: return false;
     }
 }
 

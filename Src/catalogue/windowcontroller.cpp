@@ -19,13 +19,13 @@ std::string OwnBundleFolder()
 
 #if KORDELA_MODERN_WEB_VIEW
 void WebPolicyDecisionListener::decidePolicyForNavigationAction(WebView&, const NSURLRequest&, WebFrame*,
-                                                                 WebPolicyDecision& listener)
+                                                                WebPolicyDecision& listener)
 {
     listener.use();
 }
 
 void WebPolicyDecisionListener::decidePolicyForNewWindowAction(WebView&, const NSURLRequest&, const NSString&,
-                                                                WebPolicyDecision& listener)
+                                                               WebPolicyDecision& listener)
 {
     listener.ignore();
 }
@@ -161,9 +161,10 @@ void windowcontroller::webViewDidFinishLoadForFrame(WebView&, WebFrame&)
         for (int attempt = 0; attempt < AutoCloseAttempts; ++attempt) {
             NSThread::sleepForTimeInterval(1);
             try {
-                const NSString body = theWebView != nullptr
-                                          ? theWebView->stringByEvaluatingJavaScriptFromString("document.body.innerHTML")
-                                          : NSString();
+                const NSString body =
+                    theWebView != nullptr
+                        ? theWebView->stringByEvaluatingJavaScriptFromString("document.body.innerHTML")
+                        : NSString();
                 if (body.find("Logout") != NSString::npos)
                     break;
             } catch (...) {

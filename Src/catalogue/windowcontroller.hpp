@@ -20,7 +20,8 @@ public:
 // The legacy web view's policy delegate: the page may navigate, but never opens new windows.
 class WebPolicyDecisionListener : public NSObject, public WebPolicyDelegate {
 public:
-    void decidePolicyForNavigationAction(WebView&, const NSURLRequest&, WebFrame*, WebPolicyDecision& listener) override;
+    void decidePolicyForNavigationAction(WebView&, const NSURLRequest&, WebFrame*,
+                                         WebPolicyDecision& listener) override;
     void decidePolicyForNewWindowAction(WebView&, const NSURLRequest&, const NSString&,
                                         WebPolicyDecision& listener) override;
 };
@@ -52,9 +53,18 @@ public:
     void windowWillClose(NSWindow& window) override;
     void hide();
     void setUrl(const NSString& url);
-    void setUrlPointer(char* pointer) { p_fileUrl = pointer; }
-    void setFileNamePointer(char* pointer) { p_fileName = pointer; }
-    void setLibPartIndex(int index) { p_libPartIndex = index; }
+    void setUrlPointer(char* pointer)
+    {
+        p_fileUrl = pointer;
+    }
+    void setFileNamePointer(char* pointer)
+    {
+        p_fileName = pointer;
+    }
+    void setLibPartIndex(int index)
+    {
+        p_libPartIndex = index;
+    }
 #if KORDELA_MODERN_WEB_VIEW
     void loadTheStupidRequest(const NSString& url);
     void reloadTheStupidRequest();
@@ -97,10 +107,19 @@ public:
     std::optional<Platform::ScriptValue> InvokeSelector(const std::string& selector,
                                                         const std::vector<Platform::ScriptValue>& args) override;
 
-    bool AutoClose() const { return autoClose; }
-    WebView* LegacyWebView() const { return theWebView; }
+    bool AutoClose() const
+    {
+        return autoClose;
+    }
+    WebView* LegacyWebView() const
+    {
+        return theWebView;
+    }
 #if KORDELA_MODERN_WEB_VIEW
-    WKWebView* ModernWebView() const { return myWebView.get(); }
+    WKWebView* ModernWebView() const
+    {
+        return myWebView.get();
+    }
 #endif
 
 protected:

@@ -10,27 +10,60 @@
 namespace HostProperties {
 // The browser windows have the modern web view with a script message handler; host 18 has
 // only the legacy web view with its window script object.
-constexpr bool HasModernWebView(int version) { return version != 18; }
+constexpr bool HasModernWebView(int version)
+{
+    return version != 18;
+}
 // Resource and dialog calls take the add-on's resource module; older hosts read the current one.
-constexpr bool PassesResourceModule(int version) { return version >= 18; }
+constexpr bool PassesResourceModule(int version)
+{
+    return version >= 18;
+}
 // Changes to the project run as one undoable command instead of an open and closed session.
-constexpr bool UndoesByCommand(int version) { return version >= 19; }
+constexpr bool UndoesByCommand(int version)
+{
+    return version >= 19;
+}
 // Reports and the add-on's name and description go to the host as Unicode strings.
-constexpr bool ReportsUniStrings(int version) { return version >= 21; }
+constexpr bool ReportsUniStrings(int version)
+{
+    return version >= 21;
+}
 // The special folders and the application folder have the numbers of hosts 15 and 16.
-constexpr bool HasOldSpecialFolderNumbers(int version) { return version <= 16; }
+constexpr bool HasOldSpecialFolderNumbers(int version)
+{
+    return version <= 16;
+}
 // The host keeps the library list in a memory handle of its own and can fail to take it back.
-constexpr bool KeepsOwnLibraryList(int version) { return version <= 17; }
+constexpr bool KeepsOwnLibraryList(int version)
+{
+    return version <= 17;
+}
 // File copies fail with the older codes for a denied access and a missing location.
-constexpr bool HasOldCopyErrorCodes(int version) { return version <= 17; }
+constexpr bool HasOldCopyErrorCodes(int version)
+{
+    return version <= 17;
+}
 // Pages outside the catalogue site's secure set go over plain http.
-constexpr bool UsesHttpForLegacyPages(int version) { return version < 21; }
+constexpr bool UsesHttpForLegacyPages(int version)
+{
+    return version < 21;
+}
 // The settings pages open over plain http.
-constexpr bool OpensSettingsOverHttp(int version) { return version == 19 || version == 20; }
+constexpr bool OpensSettingsOverHttp(int version)
+{
+    return version == 19 || version == 20;
+}
 // The legacy web view tells its page loads to a frame-load delegate.
-constexpr bool HasFrameLoadDelegate(int version) { return version < 21; }
+constexpr bool HasFrameLoadDelegate(int version)
+{
+    return version < 21;
+}
 // The browser window's nib holds a "windowview" object.
-constexpr bool HasWindowView(int version) { return version == 18 || version >= 20; }
+constexpr bool HasWindowView(int version)
+{
+    return version == 18 || version >= 20;
+}
 }  // namespace HostProperties
 
 constexpr int HostVersion = KORDELA_HOST_VERSION;

@@ -33,9 +33,10 @@ int LibPart::Init(int index)
     double b = 0;
     ACAPI_LibPart_GetParams(index, &a, &b, &paramCount, &params);
     // The count must describe the list we hold, whatever the host reported.
-    const int32_t held = params != nullptr ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params)) /
-                                                                  sizeof(API_AddParType))
-                                           : 0;
+    const int32_t held =
+        params != nullptr
+            ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType))
+            : 0;
     if (paramCount > held || paramCount < 0)
         paramCount = held;
     valid = true;
@@ -99,7 +100,8 @@ int GetIntParamValue(const API_AddParType& param, bool acceptText)
         const std::string text = GS::UTF16ToUTF8(std::u16string(param.value.uStr, length));
         if (!acceptText) {
             char message[128];
-            std::snprintf(message, sizeof message, "%s supposed to be an int, and it is a string", NameOf(param).c_str());
+            std::snprintf(message, sizeof message, "%s supposed to be an int, and it is a string",
+                          NameOf(param).c_str());
             throw std::runtime_error(message);
         }
         return std::atoi(text.c_str());

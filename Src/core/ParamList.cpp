@@ -28,8 +28,9 @@ bool ParamList::Read(int libPartIndex)
     details_.b = b;
     // The count must describe the list we hold, whatever the host reported.
     const int32_t held =
-        params_ != nullptr ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params_)) / sizeof(API_AddParType))
-                           : 0;
+        params_ != nullptr
+            ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params_)) / sizeof(API_AddParType))
+            : 0;
     if (count_ > held || count_ < 0)
         count_ = held;
     return true;
@@ -152,10 +153,10 @@ void ForEachInstance(int libPartIndex, const std::function<InstanceChange(API_Ad
             ACAPI_DisposeElemMemoHdls(&memo);
             continue;
         }
-        int32_t count = memo.params != nullptr
-                            ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(memo.params)) /
-                                                   sizeof(API_AddParType))
-                            : 0;
+        int32_t count =
+            memo.params != nullptr
+                ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(memo.params)) / sizeof(API_AddParType))
+                : 0;
         const InstanceChange outcome = change(memo.params, count);
         if (outcome == InstanceChange::Write) {
             if (ownStepName != nullptr)

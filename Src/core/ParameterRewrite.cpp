@@ -126,8 +126,7 @@ void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& en
     });
 }
 
-void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& entries,
-                   const UnknownTypeReport& report)
+void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& entries, const UnknownTypeReport& report)
 {
     const NameIndex names = IndexNames(params.data(), params.size());
     for (const auto& entry : entries) {
@@ -166,7 +165,8 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
             url = i;
     if (url != params.size()) {
         const size_t before = params.size();
-        DropRecords(params, [&](size_t i, const API_AddParType& record) { return i < url && InBlock(record, entryNames); });
+        DropRecords(params,
+                    [&](size_t i, const API_AddParType& record) { return i < url && InBlock(record, entryNames); });
         url -= before - params.size();
     }
     const size_t searchFrom = url != params.size() ? url + 1 : 0;

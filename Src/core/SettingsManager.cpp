@@ -79,8 +79,7 @@ void SettingsManager::RemoveParam(const char* key) const
         RootKeyScope root;
         if (root)
             root->RemoveValue(GS::UniString(domain.get()), GS::UniString(key));
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 std::unique_ptr<char[]> SettingsManager::GetStringValue(const char* key, const char* defaultValue, bool create) const
@@ -91,8 +90,7 @@ std::unique_ptr<char[]> SettingsManager::GetStringValue(const char* key, const c
         if (root && root->GetStringValue(GS::UniString(domain.get()), GS::UniString(key), &value,
                                          GS::UniString(defaultValue), create) == NoError)
             return CopyOf(value.ToCStr().Get());
-    } catch (...) {
-    }
+    } catch (...) {}
     return CopyOf(defaultValue);
 }
 
@@ -102,8 +100,7 @@ void SettingsManager::SetStringValue(const char* key, const char* value) const
         RootKeyScope root;
         if (root)
             root->SetStringValue(GS::UniString(domain.get()), GS::UniString(key), GS::UniString(value));
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 int32_t SettingsManager::GetIntValue(const char* key, int32_t defaultValue, bool create) const

@@ -90,7 +90,8 @@ public:
     GSErrCode Read(const API_Guid& guid) { return ACAPI_Element_GetMemo(guid, &memo_, APIMemoMask_All); }
     size_t Count() const
     {
-        return memo_.params != nullptr ? BMhGetSize(reinterpret_cast<GSHandle>(memo_.params)) / sizeof(API_AddParType) : 0;
+        return memo_.params != nullptr ? BMhGetSize(reinterpret_cast<GSHandle>(memo_.params)) / sizeof(API_AddParType)
+                                       : 0;
     }
     const API_AddParType& operator[](size_t i) const { return (*memo_.params)[i]; }
 
@@ -182,7 +183,8 @@ std::string CloudListText(const API_AddParType& cloudArray)
         const double id = values[at];
         // A row without a second column carries no linked flag: not linked.
         const double linked = columns > 1 && at + 1 < cells ? values[at + 1] : 0.0;
-        const long long cloudId = std::isfinite(id) ? static_cast<long long>(std::clamp(id, -2147483648.0, 2147483647.0)) : 0;
+        const long long cloudId =
+            std::isfinite(id) ? static_cast<long long>(std::clamp(id, -2147483648.0, 2147483647.0)) : 0;
         char entry[160] = {};
         std::snprintf(entry, sizeof entry, "%%26addedClouds[%d].Id=%lld%%26addedClouds[%d].IsLinked=%s", k, cloudId, k,
                       linked < 0.5 ? "false" : "true");

@@ -5,12 +5,12 @@
 #include "Foundation.hpp"
 #include "HostServices.hpp"
 #include "HostVersion.hpp"
+#include "KDPCUpdateManager.hpp"
 #include "MainPalette.hpp"
-#include "PaletteLayout.hpp"
 #include "Messages.hpp"
+#include "PaletteLayout.hpp"
 #include "SettingsDialog.hpp"
 #include "SettingsManager.hpp"
-#include "KDPCUpdateManager.hpp"
 #include "UpdateManager.hpp"
 
 #include <cstdio>
@@ -148,8 +148,9 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
             ReportAlert(CatalogueUnreachable);
     } catch (...) {
         const std::string message =
-            std::string("Kordelabrowser COM object initialization failed.\nPlease try to reinstall the Add-On with "
-                        "administrator rights.\n\nIf the problem still exists please contact us through ") +
+            std::string(
+                "Kordelabrowser COM object initialization failed.\nPlease try to reinstall the Add-On with "
+                "administrator rights.\n\nIf the problem still exists please contact us through ") +
             Endpoints::SupportEmail + ".";
         ReportAlert(message.c_str());
         CloseStartupProgressIfOpen();

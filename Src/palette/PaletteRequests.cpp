@@ -44,7 +44,8 @@ std::string ButtonTarget(const std::string& page)
 
 // One button per element of `elementName`, at most ten, in document order: its logo as the
 // icon, its name as the tooltip and its page as the target. Answers how many were filled.
-int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile, const char* elementName, bool invalidate)
+int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile, const char* elementName,
+                            bool invalidate)
 {
     XmlAnswer reader(answerFile.c_str());
     const std::vector<FeaturedEntry> entries = ReadFeaturedEntries(reader, elementName, ManufacturerButtonCount);
@@ -147,8 +148,8 @@ int MainObserver::AskForNumOfMailsHandler(int& count)
         count = 0;
         return 0;
     }
-    const PostResult post =
-        PostServiceRequest(Endpoints::Scheme::Https, "/GetUnreadEmailsCount2", FormatRequest(MailRequestTemplate, {key.get()}));
+    const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetUnreadEmailsCount2",
+                                               FormatRequest(MailRequestTemplate, {key.get()}));
     if (!post.started) {
         SetStartupProgress(40);
         count = 0;
@@ -171,7 +172,8 @@ int MainObserver::AskForNumOfMailsHandler(int& count)
 
 void MainPalette::GetFeaturedManufacturers()
 {
-    const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetFeaturedManufacturers2", ManufacturersRequest);
+    const PostResult post =
+        PostServiceRequest(Endpoints::Scheme::Https, "/GetFeaturedManufacturers2", ManufacturersRequest);
     if (!post.started)
         return;
     catalogueUnreachable = catalogueUnreachable || IsUnreachable(post.curlCode);

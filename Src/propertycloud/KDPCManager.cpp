@@ -83,7 +83,8 @@ std::string ModificationErrorMessage()
 
 int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
 {
-    if (std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex)); part == nullptr) {
+    if (std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex));
+        part == nullptr) {
         ReportAlert("The library part could not be found!");
         return KDPCResult::PartNotFound;
     }

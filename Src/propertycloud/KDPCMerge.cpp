@@ -22,7 +22,8 @@ std::string FieldName(const std::string& variableName)
 
 bool BeginsWith(const std::string& name, const std::string& prefix)
 {
-    return name.size() >= prefix.size() && CHCompareTexts(name.c_str(), prefix.c_str(), prefix.size(), CaseInsensitive) == 0;
+    return name.size() >= prefix.size() &&
+           CHCompareTexts(name.c_str(), prefix.c_str(), prefix.size(), CaseInsensitive) == 0;
 }
 
 void SetValue(API_AddParType& record, const std::string& utf8)
@@ -95,8 +96,9 @@ int KDPCManager::UpdateKDPCMemo(API_AddParType**& params, int32_t& count, const 
                                 const GS::Array<int>& missing)
 {
     const int32_t held =
-        params != nullptr ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType))
-                          : 0;
+        params != nullptr
+            ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType))
+            : 0;
     const int32_t n = std::max(0, std::min(count, held));
     // A cloud without entries has nothing to merge, whatever the missing list says.
     if (info.params.IsEmpty()) {

@@ -75,7 +75,8 @@ void KDPCUpdateInfo::Init()
         ElementMemo params;
         API_Element element {};
         element.header.guid = guid;
-        if (ACAPI_Element_Get(&element) != NoError || ACAPI_Element_GetMemo(guid, &params.memo, APIMemoMask_All) != NoError)
+        if (ACAPI_Element_Get(&element) != NoError ||
+            ACAPI_Element_GetMemo(guid, &params.memo, APIMemoMask_All) != NoError)
             continue;
         GS::UniString url;
         GS::UniString productGuid;

@@ -52,8 +52,8 @@ public:
     void SetNewEditionNumbersForProductGuid(const GS::UniString& productGuid, int cloudId, int edition);
     void GetUpdatableProductGuidsAndKDPCes(CloudIdsByProduct* clouds) const;
     void GetUpdatableObjectsAndLibParts(ElementsByProduct* objects, LibPartsByProduct* libParts) const;
-    const GS::HashTable<GS::UniString, std::shared_ptr<CloudEditions>>& GetDistinctProductGuidsWithMinimalEditionNumber()
-        const
+    const GS::HashTable<GS::UniString, std::shared_ptr<CloudEditions>>&
+    GetDistinctProductGuidsWithMinimalEditionNumber() const
     {
         return minimalEditionsByUrl;
     }

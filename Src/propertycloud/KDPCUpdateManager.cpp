@@ -69,8 +69,8 @@ GSErrCode KDPCUpdateManager::ShowUpdateDialog()
     if (err != NoError && err != ErrCode::NoSelection)
         return err;
     const bool selected = info.typeID != API_SelEmpty && !selection.IsEmpty();
-    return OpenUpdatePage(SiteAddress(std::string("/CadApplication/KdpcUpdate?isSelectionUpdate=") +
-                                      (selected ? "true" : "false")));
+    return OpenUpdatePage(
+        SiteAddress(std::string("/CadApplication/KdpcUpdate?isSelectionUpdate=") + (selected ? "true" : "false")));
 }
 
 GSErrCode KDPCUpdateManager::ShowResultDialog()

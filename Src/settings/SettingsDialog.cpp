@@ -53,7 +53,8 @@ short YosemiteBrowser_Handler(short message, short dialogId, short item, long lo
     if (message != DG_MSG_INIT)
         return AnswerBrowserDialog(message, dialogId, item);
     NSWindow* window = PrepareBrowserWindow(dialogId);
-    if (const char* const* address = reinterpret_cast<const char* const*>(userData); address != nullptr && *address != nullptr) {
+    if (const char* const* address = reinterpret_cast<const char* const*>(userData);
+        address != nullptr && *address != nullptr) {
         fr.bar(window, *address);
         fr.loadRequest(*address);
     }

@@ -73,8 +73,8 @@ std::string BuildUpdateRequest(const std::string& apiKey, const GS::Array<GS::Un
     std::string objects;
     for (const GS::UniString& product : products)
         objects += "<Object ProductId='" + EscapeXmlAttribute(product.ToUTF8()) + "' />";
-    return "<?xml version='1.0' encoding='UTF-8'?><Bim API='" + EscapeXmlAttribute(apiKey) + "'><Objects>" +
-           objects + "</Objects></Bim>";
+    return "<?xml version='1.0' encoding='UTF-8'?><Bim API='" + EscapeXmlAttribute(apiKey) + "'><Objects>" + objects +
+           "</Objects></Bim>";
 }
 
 void ReadUpdateAnswer(const char* path, const GS::Array<GS::UniString>& requested, UpdateDataTable* table,

@@ -110,7 +110,8 @@ void UpdateInfo::Init()
             productGuid = UrlToGuidHandler::getInstance()[url];
         if (productGuid.IsEmpty())
             continue;
-        AddRow(guid, productGuid, edition, AC::LibPartIndexOf(element, -1), selected.count(guid) != 0, selected.empty());
+        AddRow(guid, productGuid, edition, AC::LibPartIndexOf(element, -1), selected.count(guid) != 0,
+               selected.empty());
     }
 }
 
@@ -132,8 +133,7 @@ void UpdateInfo::AddRow(const API_Guid& element, const GS::UniString& productGui
     }
 }
 
-void UpdateInfo::SetNewEditionNumbersAndSelectedFlagForProductGuid(GS::UniString productGuid, int newEdition,
-                                                                   bool flag)
+void UpdateInfo::SetNewEditionNumbersAndSelectedFlagForProductGuid(GS::UniString productGuid, int newEdition, bool flag)
 {
     const auto rows = rowsByProduct.find(productGuid);
     if (rows == rowsByProduct.end())

@@ -17,8 +17,8 @@ public:
 
     // One row; `selectionEmpty` and `selected` decide whether the product's smallest
     // edition is taken from it.
-    void AddRow(const API_Guid& element, const GS::UniString& productGuid, int edition, int libPartIndex,
-                bool selected, bool selectionEmpty);
+    void AddRow(const API_Guid& element, const GS::UniString& productGuid, int edition, int libPartIndex, bool selected,
+                bool selectionEmpty);
     void Clear();
 
     void SetNewEditionNumbersAndSelectedFlagForProductGuid(GS::UniString productGuid, int newEdition, bool flag);

@@ -95,8 +95,8 @@ GSErrCode UpdateManager::ShowUpdateDialog()
     const GSErrCode err = ACAPI_Selection_Get(&info, &selection, true);
     if (err != NoError && err != ErrCode::NoSelection)
         return err;
-    const std::string path = std::string("/CadApplication/ProductUpdate?isSelectionUpdate=") +
-                             (selection.IsEmpty() ? "false" : "true");
+    const std::string path =
+        std::string("/CadApplication/ProductUpdate?isSelectionUpdate=") + (selection.IsEmpty() ? "false" : "true");
     return OpenUpdatePage(Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, path.c_str()));
 }
 
@@ -137,7 +137,8 @@ void UpdateManager::UpdateUpdateInfo(const char* items)
         begin = end + 1;
         const size_t firstComma = record.find(',');
         const size_t lastComma = record.rfind(',');
-        const size_t secondComma = firstComma == std::string::npos ? std::string::npos : record.find(',', firstComma + 1);
+        const size_t secondComma =
+            firstComma == std::string::npos ? std::string::npos : record.find(',', firstComma + 1);
         // Records without all three fields say nothing that could be applied.
         if (secondComma == std::string::npos)
             continue;
@@ -145,8 +146,8 @@ void UpdateManager::UpdateUpdateInfo(const char* items)
         const std::string number =
             record.substr(firstComma + 1, std::min(secondComma - firstComma - 1, NumberFieldLimit));
         const std::string flag = record.substr(lastComma + 1, FlagFieldLimit);
-        updateInfo.SetNewEditionNumbersAndSelectedFlagForProductGuid(GS::UniString(guid), ReadWholeNumber(number.c_str()),
-                                                                     CHEqualCStrings(flag.c_str(), "true"));
+        updateInfo.SetNewEditionNumbersAndSelectedFlagForProductGuid(
+            GS::UniString(guid), ReadWholeNumber(number.c_str()), CHEqualCStrings(flag.c_str(), "true"));
     }
 }
 
@@ -173,8 +174,8 @@ std::unique_ptr<char[]> UpdateManager::GetUpdateResultInfo()
     auto add = [&json](const GS::UniString& guid, bool updated) {
         if (json.size() > 1)
             json += ",";
-        json += "{\"productguid\":\"" + JsonText(guid.ToCStr().Get()) + "\",\"isupdated\":" +
-                (updated ? "true" : "false") + ",\"error\":null, \"warning\":null}";
+        json += "{\"productguid\":\"" + JsonText(guid.ToCStr().Get()) +
+                "\",\"isupdated\":" + (updated ? "true" : "false") + ",\"error\":null, \"warning\":null}";
     };
     for (const GS::UniString& guid : updatedProductGuids)
         add(guid, true);
@@ -206,8 +207,7 @@ int UpdateManager::UpdateLibParts(const UpdateDataTable* data, const LibPartsByP
     for (const auto& [product, indices] : *libParts) {
         for (const int index : indices) {
             ++*processedCount;
-            const std::shared_ptr<UpdateData>* found =
-                data->ContainsKey(product) ? &data->Get(product) : nullptr;
+            const std::shared_ptr<UpdateData>* found = data->ContainsKey(product) ? &data->Get(product) : nullptr;
             if (found == nullptr) {
                 notUpdated->Push(product);
             } else if (UpdateALibpart(index, (*found)->entries)) {

@@ -54,8 +54,8 @@ TEST_F(AddOnShell, StoredFirstRunDecidesWhetherTheLibraryEventOpensThePalette)
         const char* stored;
         bool opens;
     };
-    for (const Case& c : {Case {"1", true}, Case {"2", true}, Case {"0", false}, Case {"abc", false},
-                          Case {"", false}, Case {"3", false}}) {
+    for (const Case& c : {Case {"1", true}, Case {"2", true}, Case {"0", false}, Case {"abc", false}, Case {"", false},
+                          Case {"3", false}}) {
         host.reset();
         host = std::make_unique<DevHost::Host>(DevHost::Options {});
         StoreSetting("FirstRun", c.stored);

@@ -9,8 +9,8 @@
 #include "SettingsDialog.hpp"
 
 #include "Cocoa.hpp"
-#include "GSPrefHost.hpp"
 #include "DevHost/ScriptedPages.hpp"
+#include "GSPrefHost.hpp"
 
 #include <png.h>
 
@@ -83,16 +83,12 @@ TEST(APIKey, FormCheckTakesHexDigitsAndDashesAtTheirPlaces)
         const char* key;
         bool valid;
     };
-    for (const Case& c : {Case {"0123abcd-4567-89ef-0123-456789abcdef", true},
-                          Case {"0123ABCD-4567-89EF-0123-456789ABCDEF", true},
-                          Case {"0123abcd-4567-89ef-0123-456789abcdeg", false},
-                          Case {"0123abcd-4567-89ef-01234-56789abcdef", false},
-                          Case {"0123abcd4-567-89ef-0123-456789abcdef", false},
-                          Case {"0123abcd-4567-89ef-0123-456789abcde", false},
-                          Case {"0123abcd-4567-89ef-0123-456789abcdef0", false},
-                          Case {"xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", false},
-                          Case {"", false},
-                          Case {"0123abcd-4567-89ef-0123-456789abcd\xC3\xA9", false}})
+    for (const Case& c :
+         {Case {"0123abcd-4567-89ef-0123-456789abcdef", true}, Case {"0123ABCD-4567-89EF-0123-456789ABCDEF", true},
+          Case {"0123abcd-4567-89ef-0123-456789abcdeg", false}, Case {"0123abcd-4567-89ef-01234-56789abcdef", false},
+          Case {"0123abcd4-567-89ef-0123-456789abcdef", false}, Case {"0123abcd-4567-89ef-0123-456789abcde", false},
+          Case {"0123abcd-4567-89ef-0123-456789abcdef0", false}, Case {"xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", false},
+          Case {"", false}, Case {"0123abcd-4567-89ef-0123-456789abcd\xC3\xA9", false}})
         EXPECT_EQ(IsValidAPIKey(c.key), c.valid) << c.key;
 }
 
@@ -115,15 +111,17 @@ TEST(ScriptText, ScriptedPagesReadStringLiteralsAsAScriptEngineDoes)
         const char* script;
         std::string text;
     };
-    for (const Case& c : {Case {"FakePost('a\xE2\x80\xA8" "b\xE2\x80\xA9" "c')", "a\xE2\x80\xA8" "b\xE2\x80\xA9" "c"},
-                          Case {"FakePost('\\b\\f\\v\\0')", std::string("\b\f\v\0", 4)},
-                          Case {"FakePost('\\x41\\x7e')", "A~"},
-                          Case {"FakePost('\\ud83d\\ude00')", "\xF0\x9F\x98\x80"},
-                          Case {"FakePost('\\u00e9')", "\xC3\xA9"},
-                          Case {"FakePost('a\\\nb')", "ab"},
-                          Case {"FakePost('\\uZZZZ')", "(syntax error)"},
-                          Case {"FakePost('\\x4')", "(syntax error)"},
-                          Case {"FakePost('a\nb')", "(syntax error)"}})
+    for (const Case& c :
+         {Case {"FakePost('a\xE2\x80\xA8"
+                "b\xE2\x80\xA9"
+                "c')",
+                "a\xE2\x80\xA8"
+                "b\xE2\x80\xA9"
+                "c"},
+          Case {"FakePost('\\b\\f\\v\\0')", std::string("\b\f\v\0", 4)}, Case {"FakePost('\\x41\\x7e')", "A~"},
+          Case {"FakePost('\\ud83d\\ude00')", "\xF0\x9F\x98\x80"}, Case {"FakePost('\\u00e9')", "\xC3\xA9"},
+          Case {"FakePost('a\\\nb')", "ab"}, Case {"FakePost('\\uZZZZ')", "(syntax error)"},
+          Case {"FakePost('\\x4')", "(syntax error)"}, Case {"FakePost('a\nb')", "(syntax error)"}})
         EXPECT_EQ(DevHost::ScriptArgumentText(c.script), c.text) << c.script;
 }
 
@@ -150,11 +148,10 @@ TEST_F(BrowserFixture, SettingsOkStoresTheTrimmedKeyAndRefusesAMalformedOne)
         std::string typed;
         const char* stored;  // null: refused, the dialog stays open
     };
-    for (const Case& c : {Case {std::string("  ") + GoodKey + "  ", GoodKey},
-                          Case {std::string(GoodKey) + "0123", GoodKey},
-                          Case {"0123abcd-4567-89ef-ABCD-0123456789ag", nullptr},
-                          Case {"0123abcd-4567-89ef-ABC-D0123456789ab", nullptr},
-                          Case {APIKeyPlaceholder, nullptr}}) {
+    for (const Case& c :
+         {Case {std::string("  ") + GoodKey + "  ", GoodKey}, Case {std::string(GoodKey) + "0123", GoodKey},
+          Case {"0123abcd-4567-89ef-ABCD-0123456789ag", nullptr},
+          Case {"0123abcd-4567-89ef-ABC-D0123456789ab", nullptr}, Case {APIKeyPlaceholder, nullptr}}) {
         StoreSetting("APIKey", "before");
         User([&] { DGHost::TypeText(SettingsId, 5, c.typed); });
         User([&] { DGHost::ClickItem(SettingsId, 1); });
@@ -272,10 +269,11 @@ TEST_F(BrowserFixture, DownloadMessageFillsBothBuffersOrNeitherAndAlwaysCloses)
     const std::string url1024 = url1023 + "u";
     const std::string name = "OakChair_1234.gsm";
     int n = 0;
-    for (const Case& c : {Case {R"({"functionName":"download","url1":")" + url1023 + R"(","filename1":")" + name + "\"}", true},
-                          Case {R"({"functionName":"download","url1":")" + url1024 + R"(","filename1":")" + name + "\"}", false},
-                          Case {R"({"functionName":"download","url1":"http://x/a.gsm"})", false},
-                          Case {R"({"functionName":"download","url1":"http://x/a.gsm","filename1":7})", false}}) {
+    for (const Case& c :
+         {Case {R"({"functionName":"download","url1":")" + url1023 + R"(","filename1":")" + name + "\"}", true},
+          Case {R"({"functionName":"download","url1":")" + url1024 + R"(","filename1":")" + name + "\"}", false},
+          Case {R"({"functionName":"download","url1":"http://x/a.gsm"})", false},
+          Case {R"({"functionName":"download","url1":"http://x/a.gsm","filename1":7})", false}}) {
         const std::string path = "/CadApplication/Pick" + std::to_string(++n);
         pages.AddStep(path, {Kind::Post, c.body, {}});
         const PageDownload download = RunBrowserDialog(Page(path).c_str(), true, 0);
@@ -375,12 +373,9 @@ TEST_F(BrowserFixture, LegacyScriptObjectOffersOnlyItsScriptNames)
         std::vector<std::string> args;
         const char* answer;  // what the page gets, null when the call fails
     };
-    const std::vector<Case> cases {{"ExtAddKDPC", {"7"}, "-1"},
-                                   {"ExtLinkKDPC", {"\"9\""}, "-1"},
-                                   {"ExtUnlinkKDPC", {"-3"}, "-1"},
-                                   {"getUpdateInfo", {}, nullptr},
-                                   {"addKdpc", {"7"}, nullptr},
-                                   {"ExtUpdateProducts", {"\"a;b\""}, "42"}};
+    const std::vector<Case> cases {{"ExtAddKDPC", {"7"}, "-1"},     {"ExtLinkKDPC", {"\"9\""}, "-1"},
+                                   {"ExtUnlinkKDPC", {"-3"}, "-1"}, {"getUpdateInfo", {}, nullptr},
+                                   {"addKdpc", {"7"}, nullptr},     {"ExtUpdateProducts", {"\"a;b\""}, "42"}};
     // The object update's query goes to a closed port on this machine.
     const kordela::test::ScopedServiceOrigin origin(kordela::test::RefusingOrigin());
     int n = 0;
@@ -445,9 +440,9 @@ TEST_F(BrowserFixture, UpdateAndProgressMessagesCloseTheWindow)
 {
     const kordela::test::ScopedServiceOrigin origin(kordela::test::RefusingOrigin());
     int n = 0;
-    for (const char* body : {R"({"functionName":"productUpdateDoUpdate","items":"a"})",
-                             R"({"functionName":"kdpcUpdateDoUpdate","items":"b"})",
-                             R"({"functionName":"downloadProgress"})"}) {
+    for (const char* body :
+         {R"({"functionName":"productUpdateDoUpdate","items":"a"})",
+          R"({"functionName":"kdpcUpdateDoUpdate","items":"b"})", R"({"functionName":"downloadProgress"})"}) {
         const std::string path = "/closing" + std::to_string(++n);
         pages.AddStep(path, {Kind::Post, body, {}});
         RunBrowserDialog(Page(path).c_str(), false, 0);

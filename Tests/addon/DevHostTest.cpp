@@ -1,7 +1,7 @@
 // The simulated host's own promises: scenarios, transcripts and the profile folder.
 #include "BM.hpp"
-#include "DevHost/Project.hpp"
 #include "DevHost/Host.hpp"
+#include "DevHost/Project.hpp"
 #include "DevHost/Scenario.hpp"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,8 @@ namespace {
 // Runs devhost on a scenario and answers its exit code and output.
 std::pair<int, std::string> RunDevHost(const std::string& arguments, const std::string& scenario)
 {
-    const std::string file = std::filesystem::temp_directory_path() / ("kordela-scenario-" + std::to_string(::getpid()));
+    const std::string file =
+        std::filesystem::temp_directory_path() / ("kordela-scenario-" + std::to_string(::getpid()));
     std::ofstream(file) << scenario;
     const std::string command = std::string(KORDELA_DEVHOST_PATH) + " " + arguments + " --scenario " + file + " 2>&1";
     std::string output;
@@ -43,11 +44,13 @@ TEST(Scenario, SplitKeepsQuotedBlanksAndDropsComments)
 
 TEST(Scenario, TranscriptEndsInSuccessOrInTheFirstFailure)
 {
-    auto [code, output] = RunDevHost("", "menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette visible\ndrag 100x100\nexpect size 42x428\n");
+    auto [code, output] = RunDevHost(
+        "", "menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette visible\ndrag 100x100\nexpect size 42x428\n");
     EXPECT_EQ(code, 0) << output;
     EXPECT_NE(output.find("\nSUCCESS\n"), std::string::npos) << output;
 
-    std::tie(code, output) = RunDevHost("", "menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette hidden\nmenu 32500\n");
+    std::tie(code, output) =
+        RunDevHost("", "menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette hidden\nmenu 32500\n");
     EXPECT_EQ(code, 1);
     EXPECT_NE(output.find("FAILURE: line 4: expected the palette hidden, it is visible"), std::string::npos) << output;
     EXPECT_EQ(output.find("SUCCESS"), std::string::npos);
@@ -63,7 +66,8 @@ TEST(Scenario, SecondRunWithTheSameProfileSeesTheFirstRunsSettings)
 {
     const auto profile = std::filesystem::temp_directory_path() / ("kordela-profile-" + std::to_string(::getpid()));
     std::filesystem::remove_all(profile);
-    auto [code, output] = RunDevHost("--profile " + profile.string(), "menu 32500\nclick 32606 2\nclick 32606 2\nclose-box\nquit\n");
+    auto [code, output] =
+        RunDevHost("--profile " + profile.string(), "menu 32500\nclick 32606 2\nclick 32606 2\nclose-box\nquit\n");
     ASSERT_EQ(code, 0) << output;
     std::tie(code, output) =
         RunDevHost("--profile " + profile.string(), "expect setting FirstRun 0\nevent library\nexpect palette none\n");

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 TEST(Frameworks, UniStringRoundTripsUtf8ThroughUtf16)
 {
@@ -101,8 +101,9 @@ TEST(Frameworks, FileSystemReportsExistingFoldersAndNeverOverwritesOnCopy)
     EXPECT_EQ(IO::fileSystem.CreateFolder(folder), ErrCode::FolderExists);
     std::ofstream((root / "a.gsm").string()) << "one";
     std::ofstream((root / "f" / "a.gsm").string()) << "two";
-    EXPECT_EQ(IO::fileSystem.Copy(IO::Location((root / "a.gsm").string()), IO::Location((root / "f" / "a.gsm").string())),
-              ErrCode::TargetExists);
+    EXPECT_EQ(
+        IO::fileSystem.Copy(IO::Location((root / "a.gsm").string()), IO::Location((root / "f" / "a.gsm").string())),
+        ErrCode::TargetExists);
     std::ifstream in((root / "f" / "a.gsm").string());
     std::string content;
     in >> content;

@@ -4,8 +4,8 @@
 #include "Launchers.hpp"
 
 #include "BM.hpp"
-#include "DevHost/Project.hpp"
 #include "Cocoa.hpp"
+#include "DevHost/Project.hpp"
 
 namespace {
 
@@ -21,7 +21,8 @@ constexpr const char* DoorGuid = "B3A1C9D2-7E44-4F0B-9C1A-5D6E7F809A1B";
 constexpr short ProductItem = 2;
 constexpr short CloudItem = 5;
 
-constexpr const char* NoProductData = "alert \"Kordela\": The selected object carries no Kordela product data. [OK] -> 1 (type -3)";
+constexpr const char* NoProductData =
+    "alert \"Kordela\": The selected object carries no Kordela product data. [OK] -> 1 (type -3)";
 
 class Launchers : public AddOnPaletteHarness {
 protected:
@@ -82,17 +83,16 @@ TEST_F(Launchers, SelectionMessagesOfTheProductAndPropertyCloudPages)
                           Case {ProductItem, {Chair, Door}, "report alert: More than one element is selected."},
                           Case {ProductItem, {Chair, LockedLamp}, "report alert: More than one element is selected."},
                           Case {ProductItem, {LockedLamp, Chair}, "report alert: More than one element is selected."},
-                          Case {ProductItem, {Desk}, NoProductData},
-                          Case {ProductItem, {LockedLamp}, NoProductData},
+                          Case {ProductItem, {Desk}, NoProductData}, Case {ProductItem, {LockedLamp}, NoProductData},
                           Case {ProductItem, {Chair}, "https://kordela.example/Product/1234"},
                           Case {CloudItem, {}, "report alert: Nothing is selected."},
                           Case {CloudItem, {Chair, Desk}, "report alert: More than one element is selected."},
                           Case {CloudItem, {Chair, LockedLamp}, "report alert: More than one element is selected."},
-                          Case {CloudItem, {Desk}, NoProductData},
-                          Case {CloudItem, {LockedLamp}, NoProductData},
+                          Case {CloudItem, {Desk}, NoProductData}, Case {CloudItem, {LockedLamp}, NoProductData},
                           Case {CloudItem, {Wall}, "report alert: You have selected an unsopported file type."}}) {
         Select(c.selection);
-        EXPECT_EQ(Click(c.item), std::vector<std::string> {c.shown}) << c.item << " " << ::testing::PrintToString(c.selection);
+        EXPECT_EQ(Click(c.item), std::vector<std::string> {c.shown})
+            << c.item << " " << ::testing::PrintToString(c.selection);
     }
 }
 
@@ -101,7 +101,8 @@ TEST_F(Launchers, PropertyCloudPageCarriesTheGuidAndTheAttachedClouds)
     Select({Chair});
     auto shown = Click(CloudItem);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_TRUE(shown[0].ends_with(CloudPage(std::string(ChairGuid) + "%26addedClouds[0].Id=12%26addedClouds[0].IsLinked=true")))
+    EXPECT_TRUE(shown[0].ends_with(
+        CloudPage(std::string(ChairGuid) + "%26addedClouds[0].Id=12%26addedClouds[0].IsLinked=true")))
         << shown[0];
 
     SetClouds(Chair, 2, 3, {12, 1, -1, 15, 0, 3});
@@ -178,9 +179,7 @@ TEST(CloudList, RowsAreReadOnlyInsideTheArray)
           Case {1, 2, {7, 0.49}, "%26addedClouds[0].Id=7%26addedClouds[0].IsLinked=false"},
           Case {1, 1, {7}, "%26addedClouds[0].Id=7%26addedClouds[0].IsLinked=false"},
           Case {3, 2, {4, 1}, "%26addedClouds[0].Id=4%26addedClouds[0].IsLinked=true"},  // the handle holds one row
-          Case {0, 3, {1, 1, 1}, ""},
-          Case {-1, 2, {1, 1}, ""},
-          Case {2, 0, {1, 1}, ""}}) {
+          Case {0, 3, {1, 1, 1}, ""}, Case {-1, 2, {1, 1}, ""}, Case {2, 0, {1, 1}, ""}}) {
         API_AddParType param;
         param.typeMod = API_ParArray;
         param.dim1 = c.rows;

@@ -85,9 +85,9 @@ TEST(PaletteLayout, NarrowFlowBreaksAfterItem8AndItem13)
 TEST(PaletteLayout, NarrowFlowWithTwoRowsKeepsItem9OnTheFirstRow)
 {
     const auto positions = Flow(PaletteItems(), 292, 87);
-    EXPECT_EQ(positions[8].y, 1);   // item 9
-    EXPECT_EQ(positions[9].y, 46);  // item 10
-    EXPECT_EQ(positions[12].y, 46); // item 13
+    EXPECT_EQ(positions[8].y, 1);    // item 9
+    EXPECT_EQ(positions[9].y, 46);   // item 10
+    EXPECT_EQ(positions[12].y, 46);  // item 13
 }
 
 TEST(PaletteLayout, SeparatorsLieFlatOnlyInTheOneColumnLayout)

@@ -45,8 +45,12 @@ protected:
         ASSERT_TRUE(service.SetCatalogue(catalogue));
     }
 
-    static std::string Name(int i) { return i == 2 ? "K\xC3\xBC" "chen & <Werk>" : "Maker " + std::to_string(i); }
-
+    static std::string Name(int i)
+    {
+        return i == 2 ? "K\xC3\xBC"
+                        "chen & <Werk>"
+                      : "Maker " + std::to_string(i);
+    }
 
     // Opens the palette with six featured manufacturers while `paths` keep silent, the small
     // requests' window shortened; the opening must stay brief and say so once.
@@ -95,8 +99,8 @@ TEST_F(PaletteServices, MailAnswerWithoutTheCountOrAFailedRequestGivesZero)
     OpenPalette();
     for (const Case& c : {Case {"body", "<Bim Other='1'></Bim>", "32520"},
                           Case {"body", "<Bim UnreadEmails='4'></Bim><Bim UnreadEmails='9'></Bim>", "32524"},
-                          Case {"body", "<Root><Bim UnreadEmails='7'/></Root>", "32527"},
-                          Case {"http500", "", "32520"}, Case {"malformed-xml", "", "32520"}}) {
+                          Case {"body", "<Root><Bim UnreadEmails='7'/></Root>", "32527"}, Case {"http500", "", "32520"},
+                          Case {"malformed-xml", "", "32520"}}) {
         ASSERT_TRUE(service.SetFault("/GetUnreadEmailsCount2", c.mode, {{"body", c.body}}));
         ASSERT_EQ(DGHost::ClickItem(PaletteId, 4), "");
         EXPECT_EQ(Item(10).icon.substr(0, 5), c.icon) << c.mode << " " << c.body;
@@ -116,7 +120,8 @@ TEST_F(PaletteServices, TwelveFeaturedManufacturersFillTheTenButtonsInOrder)
         // The broken logo still gives a shown button, with an empty icon.
         EXPECT_EQ(Item(item).icon, i == 2 ? "" : "image 48x48") << i;
         const std::string& url = mainPalette->urls[static_cast<UIndex>(i)];
-        EXPECT_NE(url.find("/Account/AutoLogOn/" + std::string(ThreeMails) + "/ArchiCAD/3/3.2/"), std::string::npos) << url;
+        EXPECT_NE(url.find("/Account/AutoLogOn/" + std::string(ThreeMails) + "/ArchiCAD/3/3.2/"), std::string::npos)
+            << url;
         EXPECT_TRUE(url.ends_with("?redirecturl=" + Site("/Manufacturer/" + std::to_string(i + 1) + "/page"))) << url;
     }
     EXPECT_EQ(RequestCount("/logos/10.png"), 1u);
@@ -178,8 +183,8 @@ TEST_F(PaletteServices, SameOrOlderPublishedVersionOffersNothing)
         bool offered;
     };
     OpenPalette();
-    for (const Case& c : {Case {"3.2", false}, Case {"3.10", false}, Case {"", false}, Case {"<html>oops</html>", false},
-                          Case {"3.3", true}, Case {"  3.3 beta", true}}) {
+    for (const Case& c : {Case {"3.2", false}, Case {"3.10", false}, Case {"", false},
+                          Case {"<html>oops</html>", false}, Case {"3.3", true}, Case {"  3.3 beta", true}}) {
         ASSERT_TRUE(service.SetFault(VersionFilePath(), "body", {{"body", c.body}, {"content_type", "text/plain"}}));
         host->alertAnswers.push_back(2);  // declined, if offered
         const size_t before = Offers();
@@ -220,7 +225,8 @@ TEST_F(PaletteServices, UnreachableVersionFileShowsTheAlertAndLeavesThePaletteAs
 {
     ASSERT_TRUE(service.SetFault(VersionFilePath(), "truncated"));
     OpenPalette();
-    EXPECT_TRUE(host->TranscriptContains("alert \"Kordela version check\": Version check failed, internet is not accessible! [OK]"));
+    EXPECT_TRUE(host->TranscriptContains(
+        "alert \"Kordela version check\": Version check failed, internet is not accessible! [OK]"));
     EXPECT_FALSE(DGHost::IsOpen(32604));
     EXPECT_EQ(Setting("FirstRun"), "1");
     EXPECT_EQ(RequestCount("/GetUnreadEmailsCount2"), 0u);
@@ -236,9 +242,9 @@ TEST_F(PaletteServices, FailedInstallerTransferMountsNothingAndTellsTheUser)
         const char* mode;
         nlohmann::json extra;
     };
-    for (const Case& c : {Case {"http500", nlohmann::json::object()}, Case {"truncated", nlohmann::json::object()},
-                          Case {"body", {{"body", "gone"}, {"status", 404}}},
-                          Case {"html-error", nlohmann::json::object()}}) {
+    for (const Case& c :
+         {Case {"http500", nlohmann::json::object()}, Case {"truncated", nlohmann::json::object()},
+          Case {"body", {{"body", "gone"}, {"status", 404}}}, Case {"html-error", nlohmann::json::object()}}) {
         ASSERT_TRUE(service.SetFault("/kordela_data/documents/Apps/Kordela.dmg", c.mode, c.extra));
         host->alertAnswers = {1};
         const size_t told = CountLines("The installer could not be downloaded.");

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -83,7 +83,8 @@ TEST_F(PlatformTools, ArgumentsReachTheProgramUntouchedByAnyShell)
     const std::string tricky = "a b; echo injected $(id) \"quoted\" 'single' *";
     const int status = Platform::RunProgram({"/bin/echo", tricky});
     EXPECT_EQ(status, 0);
-    EXPECT_NE(std::find(recorder.lines.begin(), recorder.lines.end(), "command output: " + tricky), recorder.lines.end());
+    EXPECT_NE(std::find(recorder.lines.begin(), recorder.lines.end(), "command output: " + tricky),
+              recorder.lines.end());
     EXPECT_EQ(Platform::RunProgram({"/bin/sh", "-c", "exit 3"}), 3);
     EXPECT_EQ(Platform::RunProgram({"/nonexistent/program"}), -1);
     EXPECT_EQ(Platform::RunProgram({}), -1);
@@ -91,9 +92,8 @@ TEST_F(PlatformTools, ArgumentsReachTheProgramUntouchedByAnyShell)
 
 TEST_F(PlatformTools, ResolverStandsAProgramInForASystemTool)
 {
-    Platform::SetProgramResolver([](const std::string& program) {
-        return program == "/usr/bin/hdiutil" ? std::string("/bin/echo") : program;
-    });
+    Platform::SetProgramResolver(
+        [](const std::string& program) { return program == "/usr/bin/hdiutil" ? std::string("/bin/echo") : program; });
     EXPECT_EQ(Platform::RunProgram({"/usr/bin/hdiutil", "attach", "/tmp/x.dmg"}), 0);
     Platform::SetProgramResolver(nullptr);
     EXPECT_EQ(recorder.lines.front(), "command: \"/usr/bin/hdiutil\" \"attach\" \"/tmp/x.dmg\"");
@@ -104,7 +104,7 @@ TEST_F(PlatformTools, ContainerOpensAsAFolderAndIsWalkedInNameOrder)
 {
     const fs::path container =
         MakeContainer("Kitchen.lcf", {"Sink.gsm", "Cabinets/", "Cabinets/Wall.gsm", "Cabinets/Base.gsm", "readme.txt"});
-    const IO::Folder folder{IO::Location(container.string())};
+    const IO::Folder folder {IO::Location(container.string())};
     ASSERT_EQ(folder.GetStatus(), NoError);
     EXPECT_TRUE(folder.IsContainer());
     EXPECT_FALSE(folder.IsWriteable());
@@ -125,7 +125,7 @@ TEST_F(PlatformTools, WalkStopsWhenAVisitSaysSo)
     fs::create_directories(root / "lib" / "b");
     std::ofstream(root / "lib" / "a.gsm") << "a";
     std::ofstream(root / "lib" / "b" / "c.gsm") << "c";
-    const IO::Folder folder{IO::Location((root / "lib").string())};
+    const IO::Folder folder {IO::Location((root / "lib").string())};
     Walker walker(folder);
     walker.stopAt = "a.gsm";
     walker.Do();

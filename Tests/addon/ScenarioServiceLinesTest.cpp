@@ -26,13 +26,18 @@ TEST(ScenarioServiceLines, FaultLinesBecomeOneFaultOrAQueue)
         {"service fault /files/* no-answer seconds=90 count=2",
          {{"path", "/files/*"}, {"mode", "no-answer"}, {"seconds", 90}, {"count", 2}}},
         {R"(service fault /x body "body=<Bim A='1 2'/>" status=410 content_type=text/plain)",
-         {{"path", "/x"}, {"mode", "body"}, {"body", "<Bim A='1 2'/>"}, {"status", 410}, {"content_type", "text/plain"}}},
+         {{"path", "/x"},
+          {"mode", "body"},
+          {"body", "<Bim A='1 2'/>"},
+          {"status", 410},
+          {"content_type", "text/plain"}}},
         {R"(service fault /x body body=[255,254] "headers={\"X-A\": \"1\"}")",
          {{"path", "/x"}, {"mode", "body"}, {"body", {255, 254}}, {"headers", {{"X-A", "1"}}}}},
         {"service fault /x redirect to=/velmail?a=1", {{"path", "/x"}, {"mode", "redirect"}, {"to", "/velmail?a=1"}}},
         {"service fault /x http500 then pass then truncated send_bytes=3 count=2",
          {{"path", "/x"},
-          {"queue", {{{"mode", "http500"}}, {{"mode", "pass"}}, {{"mode", "truncated"}, {"send_bytes", 3}, {"count", 2}}}}}},
+          {"queue",
+           {{{"mode", "http500"}}, {{"mode", "pass"}}, {{"mode", "truncated"}, {"send_bytes", 3}, {"count", 2}}}}}},
         {"service fault /x none", {{"path", "/x"}, {"mode", "none"}}},
         {"service fault x http500", nullptr},
         {"service fault /x", nullptr},
@@ -57,8 +62,12 @@ TEST(ScenarioServiceLines, FaultLinesBecomeOneFaultOrAQueue)
 TEST(ScenarioServiceLines, ExpectRequestCountsWhatTheServiceReceived)
 {
     const json log = {
-        {{"path", "/GetProductGuids"}, {"target", "/GetProductGuids"}, {"value", "<Bim API='k'><Object ProductId='a/1234'/>"}},
-        {{"path", "/GetProductGuids"}, {"target", "/GetProductGuids"}, {"value", "<Bim API='k'><Object ProductId='b/99'/>"}},
+        {{"path", "/GetProductGuids"},
+         {"target", "/GetProductGuids"},
+         {"value", "<Bim API='k'><Object ProductId='a/1234'/>"}},
+        {{"path", "/GetProductGuids"},
+         {"target", "/GetProductGuids"},
+         {"value", "<Bim API='k'><Object ProductId='b/99'/>"}},
         {{"path", "/Product/1234"}, {"target", "/Product/1234?lang=hu"}},
         {{"path", "/GetUnreadEmailsCount2"},
          {"target", "/GetUnreadEmailsCount2"},
@@ -89,8 +98,9 @@ TEST(ScenarioServiceLines, ExpectRequestCountsWhatTheServiceReceived)
     for (const auto& c : cases)
         EXPECT_EQ(DevHost::CheckRequests(Words(c.line), log).empty(), c.passes) << c.line;
 
-    EXPECT_EQ(DevHost::CheckRequests(Words("expect request /GetProductGuids count 3 contains ProductId"), log),
-              "expected 3 requests of /GetProductGuids containing \"ProductId\", the service received 2 (of 2 of the path)");
+    EXPECT_EQ(
+        DevHost::CheckRequests(Words("expect request /GetProductGuids count 3 contains ProductId"), log),
+        "expected 3 requests of /GetProductGuids containing \"ProductId\", the service received 2 (of 2 of the path)");
 }
 
 }  // namespace

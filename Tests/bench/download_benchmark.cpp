@@ -46,7 +46,9 @@ Usage Now()
 {
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return {std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(),
             seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss};
 }
@@ -159,20 +161,23 @@ int main(int argc, char** argv)
     setenv("KORDELA_SERVICE_ORIGIN", service.Origin().c_str(), 1);
 
     DevHost::Host host(DevHost::Options {});
-    if (const std::string problem = host.Attach(GetExportedFuncAddrs, SetImportedFuncAddrs, KORDELA_RESOURCES_DIR, "add-on");
+    if (const std::string problem =
+            host.Attach(GetExportedFuncAddrs, SetImportedFuncAddrs, KORDELA_RESOURCES_DIR, "add-on");
         !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
     DevHost::ScriptedPages pages;
 #if KORDELA_HOST_VERSION != 18
-    pages.AddStep("/CadApplication/ProgressDialog", {DevHost::PageStep::Kind::Post, R"({"functionName":"downloadProgress"})", {}});
+    pages.AddStep("/CadApplication/ProgressDialog",
+                  {DevHost::PageStep::Kind::Post, R"({"functionName":"downloadProgress"})", {}});
 #endif
     host.modalDriver = [&pages](short) { pages.RunPending(); };
     const std::string target = host.ProfileFolder() + "/benchmark.bin";
-    std::printf("downloads from the local service, host %d build; the plain transfer has the same %ld KiB buffer, "
-                "content decoding and redirects\n",
-                KORDELA_HOST_VERSION, ReceiveBufferBytes / 1024);
+    std::printf(
+        "downloads from the local service, host %d build; the plain transfer has the same %ld KiB buffer, "
+        "content decoding and redirects\n",
+        KORDELA_HOST_VERSION, ReceiveBufferBytes / 1024);
     bool ok = true;
 
     // Memory first, so that the peak before it is the program's own.
@@ -184,7 +189,8 @@ int main(int argc, char** argv)
     ok = ok && large.ok;
 
     service.SetFault(ThrottledFile, "throttle", {{"bytes_per_second", 10000000}});
-    const Run throttled = ThroughTheProgressPage(service.Url(ThrottledFile), GeneratedSize(ThrottledFile), target, pages);
+    const Run throttled =
+        ThroughTheProgressPage(service.Url(ThrottledFile), GeneratedSize(ThrottledFile), target, pages);
     service.Reset();
     Print("progress page, throttled 10 MB/s", throttled);
     std::printf("  CPU share: %.2f %% of wall time (target <= 5 %%)\n",
@@ -202,7 +208,8 @@ int main(int argc, char** argv)
         Run runs[2];
         for (int turn = 0; turn < 2; ++turn) {
             const bool addOnTurn = (turn == 0) == (round % 2 == 0);
-            runs[addOnTurn ? 0 : 1] = addOnTurn ? ThroughTheProgressPage(url, size, target, pages) : PlainLibcurl(url, size, target);
+            runs[addOnTurn ? 0 : 1] =
+                addOnTurn ? ThroughTheProgressPage(url, size, target, pages) : PlainLibcurl(url, size, target);
         }
         ok = ok && runs[0].ok && runs[1].ok;
         stepped.push_back(runs[0].MBps());

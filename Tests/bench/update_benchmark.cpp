@@ -119,7 +119,9 @@ std::string ParameterName(int i)
 std::string Value(int i, int product, int edition)
 {
     switch (i % 3) {
-    case 0: return "value " + std::to_string(i) + " of product " + std::to_string(product) + " ed. " + std::to_string(edition);
+    case 0:
+        return "value " + std::to_string(i) + " of product " + std::to_string(product) + " ed. " +
+               std::to_string(edition);
     case 1: return std::to_string(i) + "." + std::to_string(edition);
     default: return std::to_string(i * 10 + edition);
     }
@@ -142,15 +144,24 @@ json PartFile(int product, const Shape& shape)
             p["value"] = i * 0.25;
         params.push_back(p);
     }
-    params.push_back({{"name", "KD_prodatUrl"}, {"type", "text"}, {"description", "Product URL"}, {"value", ProductUrl(product)}});
+    params.push_back(
+        {{"name", "KD_prodatUrl"}, {"type", "text"}, {"description", "Product URL"}, {"value", ProductUrl(product)}});
     params.push_back({{"name", "KD_Title"}, {"type", "title"}, {"flags", 2}, {"description", "Kordela Information"}});
     params.push_back({{"name", "KD_Separator"}, {"type", "separator"}, {"flags", 2}});
-    params.push_back({{"name", "KD_productguid"}, {"type", "text"}, {"flags", 0xC0}, {"description", "Product GUID"},
+    params.push_back({{"name", "KD_productguid"},
+                      {"type", "text"},
+                      {"flags", 0xC0},
+                      {"description", "Product GUID"},
                       {"value", ProductGuid(product)}});
-    params.push_back({{"name", "KD_edinum"}, {"type", "integer"}, {"flags", 0x40}, {"description", "Edition"},
+    params.push_back({{"name", "KD_edinum"},
+                      {"type", "integer"},
+                      {"flags", 0x40},
+                      {"description", "Edition"},
                       {"value", PlacedEdition}});
     for (int i = 1; i <= shape.ordinary; ++i) {
-        json p {{"name", ParameterName(i)}, {"type", PartType(i)}, {"flags", 0x40},
+        json p {{"name", ParameterName(i)},
+                {"type", PartType(i)},
+                {"flags", 0x40},
                 {"description", "Parameter " + std::to_string(i)}};
         const std::string value = Value(i, product, PlacedEdition);
         if (i % 3 == 0)
@@ -175,18 +186,24 @@ json CatalogueProduct(int product, int ordinary)
 {
     json params = json::array();
     for (int i = 1; i <= ordinary + 1; ++i) {
-        json p {{"name", ParameterName(i)}, {"bimName", "Bim" + std::to_string(i)},
+        json p {{"name", ParameterName(i)},
+                {"bimName", "Bim" + std::to_string(i)},
                 {"description", "Parameter " + std::to_string(i) + " (edition " + std::to_string(ServiceEdition) + ")"},
-                {"type", ServiceType(i)}, {"value", Value(i, product, ServiceEdition)}};
+                {"type", ServiceType(i)},
+                {"value", Value(i, product, ServiceEdition)}};
         if (i == 1)
             p["obsolete"] = true;
         if (i % 7 == 0)
             p["style"] = "Bold";
         params.push_back(p);
     }
-    return {{"id", std::to_string(100000 + product)}, {"url", ProductUrl(product)}, {"guid", ProductGuid(product)},
-            {"title", "Bench product " + std::to_string(product)}, {"edition", ServiceEdition},
-            {"manufacturer", 1}, {"parameters", params}};
+    return {{"id", std::to_string(100000 + product)},
+            {"url", ProductUrl(product)},
+            {"guid", ProductGuid(product)},
+            {"title", "Bench product " + std::to_string(product)},
+            {"edition", ServiceEdition},
+            {"manufacturer", 1},
+            {"parameters", params}};
 }
 
 // Writes the pristine project; answers its file.
@@ -201,9 +218,10 @@ std::string WriteProject(const fs::path& folder, const Size& size, const Shape& 
     json elements = json::array();
     for (int e = 0; e < size.elements; ++e)
         elements.push_back({{"guid", ElementGuid(e)}, {"type", types[e % 5]}, {"part", PartId(e % size.products)}});
-    const json project {{"libraries", {{"embedded", "Embedded Library"}, {"linked", {{{"folder", "Library"}, {"name", "Bench"}}}}}},
-                        {"elements", elements},
-                        {"selection", json::array()}};
+    const json project {
+        {"libraries", {{"embedded", "Embedded Library"}, {"linked", {{{"folder", "Library"}, {"name", "Bench"}}}}}},
+        {"elements", elements},
+        {"selection", json::array()}};
     const fs::path file = folder / "Project.json";
     std::ofstream(file) << project.dump();
     return file.string();
@@ -430,16 +448,18 @@ int main(int argc, char** argv)
     DevHost::Options hostOptions;
     hostOptions.echo = &transcript;
     DevHost::Host host(hostOptions);
-    if (const std::string problem = host.Attach(GetExportedFuncAddrs, SetImportedFuncAddrs, KORDELA_RESOURCES_DIR, "add-on");
+    if (const std::string problem =
+            host.Attach(GetExportedFuncAddrs, SetImportedFuncAddrs, KORDELA_RESOURCES_DIR, "add-on");
         !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
     StoreApiKey();
 
-    std::printf("object update against the floor, host %d build, %d rounds, parts of %d parameters, "
-                "%d parameters per product from the service\n",
-                KORDELA_HOST_VERSION, rounds, shape.own + shape.ordinary + 8, shape.ordinary + 3);
+    std::printf(
+        "object update against the floor, host %d build, %d rounds, parts of %d parameters, "
+        "%d parameters per product from the service\n",
+        KORDELA_HOST_VERSION, rounds, shape.own + shape.ordinary + 8, shape.ordinary + 3);
     std::map<int, double> medianTotal;
     std::map<int, double> medianRatio;
     std::map<int, double> medianOwnTotal;  // without the query
@@ -477,8 +497,9 @@ int main(int argc, char** argv)
             }
             if (update.changed != size.elements || update.partsUpdated != size.products ||
                 floor.changed != size.elements || floor.partsWritten != size.products) {
-                std::printf("  round %d did not do all the work: update %d elements, %d parts; floor %d elements, %d parts\n",
-                            round, update.changed, update.partsUpdated, floor.changed, floor.partsWritten);
+                std::printf(
+                    "  round %d did not do all the work: update %d elements, %d parts; floor %d elements, %d parts\n",
+                    round, update.changed, update.partsUpdated, floor.changed, floor.partsWritten);
                 ok = false;
             }
             for (int phase = 0; phase < PhaseCount; ++phase)
@@ -504,7 +525,8 @@ int main(int argc, char** argv)
         const Spread o = SpreadOf(ownRatios);
         std::printf("  without query     %9.2f %9.2f %9.2f   (the service's turn left out)\n", o.min, o.median, o.max);
         const Spread c = SpreadOf(cpuRatios);
-        std::printf("  processor time    %9.2f %9.2f %9.2f   (this thread's, update / floor)\n", c.min, c.median, c.max);
+        std::printf("  processor time    %9.2f %9.2f %9.2f   (this thread's, update / floor)\n", c.min, c.median,
+                    c.max);
         medianCpuTotal[size.elements] = SpreadOf(cpuTotals).median;
         medianCpuRatio[size.elements] = c.median;
         medianTotal[size.elements] = SpreadOf(phases[Total]).median;
@@ -527,9 +549,10 @@ int main(int argc, char** argv)
                         growth(medianTotal), growth(medianOwnTotal), growth(medianCpuTotal));
         }
     if (const auto at = medianRatio.find(10000); at != medianRatio.end())
-        std::printf("update / floor at 10000 elements over %d products: %.2f; without the query %.2f; processor time %.2f "
-                    "(target <= 1.3)\n",
-                    std::clamp(10000 / ElementsPerProduct, 1, MaxProducts), at->second, medianOwnRatio[10000],
-                    medianCpuRatio[10000]);
+        std::printf(
+            "update / floor at 10000 elements over %d products: %.2f; without the query %.2f; processor time %.2f "
+            "(target <= 1.3)\n",
+            std::clamp(10000 / ElementsPerProduct, 1, MaxProducts), at->second, medianOwnRatio[10000],
+            medianCpuRatio[10000]);
     return ok ? 0 : 1;
 }

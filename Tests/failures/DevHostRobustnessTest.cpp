@@ -25,7 +25,8 @@ struct DevHostRun {
 // the test's service origin); standard output and error together.
 DevHostRun RunDevHost(const std::string& scenario, std::vector<std::string> arguments = {})
 {
-    const std::string file = std::filesystem::temp_directory_path() / ("kordela-robustness-" + std::to_string(::getpid()));
+    const std::string file =
+        std::filesystem::temp_directory_path() / ("kordela-robustness-" + std::to_string(::getpid()));
     std::ofstream(file) << scenario;
     arguments.insert(arguments.begin(), KORDELA_DEVHOST_PATH);
     arguments.insert(arguments.end(), {"--scenario", file});
@@ -123,7 +124,9 @@ TEST_F(DevHostRobustnessTest, PreferencesOfTheWrongTypesAreSetAside)
         std::ofstream(profile + "/Preferences.json") << text;
         host.reset();
         ASSERT_NO_THROW(host = std::make_unique<DevHost::Host>(DevHost::Options {.profileFolder = profile}));
-        EXPECT_TRUE(host->TranscriptContains("preferences: <profile>/Preferences.json holds values of the wrong types; set aside as Preferences.json.unreadable"));
+        EXPECT_TRUE(
+            host->TranscriptContains("preferences: <profile>/Preferences.json holds values of the wrong types; set "
+                                     "aside as Preferences.json.unreadable"));
         EXPECT_TRUE(std::filesystem::exists(profile + "/Preferences.json.unreadable"));
         EXPECT_FALSE(GSPref::HasValue("Kordela", "FirstRun"));
         EXPECT_FALSE(GSPref::HasValue("Kordela", "Count"));

@@ -167,8 +167,10 @@ TEST_F(FileFailureTest, DownloadThatCannotBeStoredStartsNoTransferAndLeavesNothi
         IO::Faults::Set(Operation::Create, Temp(), r.error);
         const TranscriptMark mark = Mark();
         EXPECT_EQ(Install(FileUrl(PartUrl), Part), -1);
-        EXPECT_EQ(CountSince(mark, "report alert: The download cannot be stored in the temporary folder: <profile>/Temp/" + std::string(Part)),
-                  1u);
+        EXPECT_EQ(
+            CountSince(mark, "report alert: The download cannot be stored in the temporary folder: <profile>/Temp/" +
+                                 std::string(Part)),
+            1u);
         EXPECT_EQ(RequestCount("/files/" + std::string(PartUrl)), 0u);
         EXPECT_FALSE(fs::exists(TempFile(Part)));
         EXPECT_FALSE(fs::exists(Embedded() + "/" + Part));

@@ -18,8 +18,9 @@ TEST_F(HostBehaviourTest, SpecialFolderSetElsewhereIsWhatTheAddOnGets)
     const API_SpecFolderID temp = DevHost::Host::Version <= 16 ? 6 : 7;
     host->SetSpecialFolder(temp, "/nowhere/Temp");
     IO::Location location;
-    ASSERT_EQ(host->Table().Environment(APIEnv_GetSpecFolderID, const_cast<API_SpecFolderID*>(&temp), &location, nullptr),
-              NoError);
+    ASSERT_EQ(
+        host->Table().Environment(APIEnv_GetSpecFolderID, const_cast<API_SpecFolderID*>(&temp), &location, nullptr),
+        NoError);
     EXPECT_EQ(location.ToUTF8POSIXPath(), "/nowhere/Temp");
 }
 

@@ -37,20 +37,37 @@ TEST_F(HostCallFailureTest, EntryPoints)
         std::vector<std::string> fault;
         std::string registerResult;
         std::string initializeResult;
-        std::vector<std::string> still;      // said all the same
+        std::vector<std::string> still;       // said all the same
         std::vector<std::string> notSaid {};  // steps that did not happen
     };
     const std::vector<Case> cases = {
         // Without its menu the host refuses the handler too, so Initialize fails as well.
-        {"menu registration refused", {"RegisterMenu", "-4"}, "RegisterInterface -> 0xFFFFFFFC", "Initialize -> 0x81060001",
-         {"setting Kordela/FirstRun"}, {"project events"}},
-        {"menu handler not installed", {"InstallMenuHandler", "0x81060001"}, "RegisterInterface -> 0x00000000",
-         "Initialize -> 0x81060001", {"setting Kordela/FirstRun", "setting Kordela/AddToEmbedded"}, {"project events"}},
-        {"project events not caught", {"CatchProjectEvent", "BadIndex"}, "RegisterInterface -> 0x00000000",
-         "Initialize -> 0x81060067", {"setting Kordela/FirstRun", "menu handler installed"}},
-        {"no special folders", {"Environment", "when", "GSPF"}, "RegisterInterface -> 0x00000000", "Initialize -> 0x00000000",
+        {"menu registration refused",
+         {"RegisterMenu", "-4"},
+         "RegisterInterface -> 0xFFFFFFFC",
+         "Initialize -> 0x81060001",
+         {"setting Kordela/FirstRun"},
+         {"project events"}},
+        {"menu handler not installed",
+         {"InstallMenuHandler", "0x81060001"},
+         "RegisterInterface -> 0x00000000",
+         "Initialize -> 0x81060001",
+         {"setting Kordela/FirstRun", "setting Kordela/AddToEmbedded"},
+         {"project events"}},
+        {"project events not caught",
+         {"CatchProjectEvent", "BadIndex"},
+         "RegisterInterface -> 0x00000000",
+         "Initialize -> 0x81060067",
+         {"setting Kordela/FirstRun", "menu handler installed"}},
+        {"no special folders",
+         {"Environment", "when", "GSPF"},
+         "RegisterInterface -> 0x00000000",
+         "Initialize -> 0x00000000",
          {"setting Kordela/FirstRun", "project events 0xFFFFFFFF caught"}},
-        {"no preference store", {"GSPrefOpenRootKey"}, "RegisterInterface -> 0x00000000", "Initialize -> 0x00000000",
+        {"no preference store",
+         {"GSPrefOpenRootKey"},
+         "RegisterInterface -> 0x00000000",
+         "Initialize -> 0x00000000",
          {"project events 0xFFFFFFFF caught"}},
     };
     for (const Case& c : cases) {
@@ -87,9 +104,10 @@ TEST_F(HostCallFailureTest, LibraryPartsAndToolSelection)
         std::vector<std::string> fault;
         GSErrCode result;
     };
-    for (const Search& s : {Search {"the only match cannot be read", {"LibPartGet", "when", chairIndex}, ErrCode::BadIndex},
-                            Search {"no count of parts", {"LibPartGetNum"}, ErrCode::BadIndex},
-                            Search {"another part cannot be read", {"LibPartGet", "when", "1"}, NoError}}) {
+    for (const Search& s :
+         {Search {"the only match cannot be read", {"LibPartGet", "when", chairIndex}, ErrCode::BadIndex},
+          Search {"no count of parts", {"LibPartGetNum"}, ErrCode::BadIndex},
+          Search {"another part cannot be read", {"LibPartGet", "when", "1"}, NoError}}) {
         SCOPED_TRACE(s.what);
         host->Faults().Clear();
         Fail(s.fault);
@@ -107,10 +125,11 @@ TEST_F(HostCallFailureTest, LibraryPartsAndToolSelection)
         bool result;
         API_ElemTypeID selected;  // the toolbox afterwards
     };
-    for (const Tool& t : {Tool {"defaults cannot be read", {"ElementGetDefaults"}, false, API_ZombieElemID},
-                          Tool {"defaults cannot be changed", {"ElementChangeDefaults"}, true, API_ObjectID},
-                          Tool {"its parameters cannot be read", {"LibPartGetParams", "when", chairIndex}, true, API_ObjectID},
-                          Tool {"the tool cannot be selected", {"Environment", "when", "STBX"}, true, API_ZombieElemID}}) {
+    for (const Tool& t :
+         {Tool {"defaults cannot be read", {"ElementGetDefaults"}, false, API_ZombieElemID},
+          Tool {"defaults cannot be changed", {"ElementChangeDefaults"}, true, API_ObjectID},
+          Tool {"its parameters cannot be read", {"LibPartGetParams", "when", chairIndex}, true, API_ObjectID},
+          Tool {"the tool cannot be selected", {"Environment", "when", "STBX"}, true, API_ZombieElemID}}) {
         SCOPED_TRACE(t.what);
         host.reset();
         host = std::make_unique<DevHost::Host>(DevHost::Options {});
@@ -138,10 +157,10 @@ TEST_F(HostCallFailureTest, LibraryPartRewrite)
         std::vector<std::string> fault;
         bool result;
     };
-    for (const Case& c : {Case {{"LibPartUpdateSection", "when", index}, false}, Case {{"LibPartGetParams", "when", index}, false},
-                          Case {{"LibPartGetSectParamDef", "when", index}, false},
-                          Case {{"LibPartGetDetails", "when", index}, true}, Case {{"LibPartGet", "when", index}, true},
-                          Case {{"LibPartSetDetailsParamDef", "when", index}, true}}) {
+    for (const Case& c :
+         {Case {{"LibPartUpdateSection", "when", index}, false}, Case {{"LibPartGetParams", "when", index}, false},
+          Case {{"LibPartGetSectParamDef", "when", index}, false}, Case {{"LibPartGetDetails", "when", index}, true},
+          Case {{"LibPartGet", "when", index}, true}, Case {{"LibPartSetDetailsParamDef", "when", index}, true}}) {
         SCOPED_TRACE(c.fault[0]);
         host->Faults().Clear();
         Fail(c.fault);
@@ -166,8 +185,9 @@ TEST_F(HostCallFailureTest, PlacedInstanceRewrite)
         int changed;
         size_t steps;  // undo steps begun
     };
-    for (const Case& c : {Case {{}, 1, 1}, Case {{"ElementGet", "when", Chair}, 0, 0}, Case {{"ElementGetMemo", "when", Chair}, 1, 1},
-                          Case {{"ElementChange", "when", Chair}, 0, 1}, Case {{undo}, 0, 0}}) {
+    for (const Case& c :
+         {Case {{}, 1, 1}, Case {{"ElementGet", "when", Chair}, 0, 0}, Case {{"ElementGetMemo", "when", Chair}, 1, 1},
+          Case {{"ElementChange", "when", Chair}, 0, 1}, Case {{undo}, 0, 0}}) {
         SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[0]);
         host.reset();
         host = std::make_unique<DevHost::Host>(DevHost::Options {});
@@ -184,7 +204,8 @@ TEST_F(HostCallFailureTest, PlacedInstanceRewrite)
         int changed = -1;
         EXPECT_EQ(UpdateManager::getInstance().UpdateInstances(&data, &elements, &changed), 0);
         EXPECT_EQ(changed, c.changed);
-        EXPECT_EQ(CountLines("undo step \"\" " + std::string(KORDELA_UNDOES_BY_COMMAND ? "begins" : "opened")), c.steps);
+        EXPECT_EQ(CountLines("undo step \"\" " + std::string(KORDELA_UNDOES_BY_COMMAND ? "begins" : "opened")),
+                  c.steps);
     }
 }
 
@@ -199,8 +220,9 @@ TEST_F(HostCallFailureTest, Selection)
         std::vector<std::string> fault;
         std::optional<size_t> selected;
     };
-    for (const Case& c : {Case {{}, 1u}, Case {{"SelectionGet", "NoSelection"}, 0u}, Case {{"SelectionGet", "General"}, std::nullopt},
-                          Case {{"SelectionGet", "BadIndex"}, std::nullopt}}) {
+    for (const Case& c :
+         {Case {{}, 1u}, Case {{"SelectionGet", "NoSelection"}, 0u}, Case {{"SelectionGet", "General"}, std::nullopt},
+          Case {{"SelectionGet", "BadIndex"}, std::nullopt}}) {
         SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[1]);
         host->Faults().Clear();
         if (!c.fault.empty())

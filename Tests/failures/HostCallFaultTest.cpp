@@ -37,7 +37,8 @@ protected:
     GSErrCode Libraries(int32_t code)
     {
         GS::Array<API_LibraryInfo> list;
-        if (code == APIEnv_SetLibrariesID && table.Environment(APIEnv_GetLibrariesID, &list, nullptr, nullptr) != NoError)
+        if (code == APIEnv_SetLibrariesID &&
+            table.Environment(APIEnv_GetLibrariesID, &list, nullptr, nullptr) != NoError)
             return -1;
         return table.Environment(code, &list, nullptr, nullptr);
     }
@@ -53,7 +54,7 @@ TEST_F(HostCallFaultTest, FaultTakesTheCallsItNamesForItsArgumentAndCount)
         const char* what;
         std::vector<std::string> line;  // the words after "fault host"
         std::function<GSErrCode()> call;
-        std::vector<GSErrCode> answers;  // of calls in turn
+        std::vector<GSErrCode> answers;              // of calls in turn
         std::function<GSErrCode()> other = nullptr;  // untouched by the fault
     };
     const std::vector<Case> cases = {
@@ -62,14 +63,23 @@ TEST_F(HostCallFaultTest, FaultTakesTheCallsItNamesForItsArgumentAndCount)
          {"LibPartGetParams", "BadIndex", "count", "1"},
          [&] { return GetParams(1); },
          {ErrCode::BadIndex, NoError}},
-        {"one part's index", {"LibPartGetParams", "when", "2"}, [&] { return GetParams(2); },
-         {ErrCode::General}, [&] { return GetParams(1); }},
-        {"a GUID without braces or case", {"ElementGetMemo", "0x81060002", "when", "{11111111-1111-4111-8111-111111111111}"},
-         [&] { return GetMemo(Chair); }, {ErrCode::Memory}, [&] { return GetMemo(Door); }},
-        {"a request code", {"Environment", "-4", "when", "'SLIB'", "count", "2"},
-         [&] { return Libraries(APIEnv_SetLibrariesID); }, {-4, -4, NoError},
+        {"one part's index",
+         {"LibPartGetParams", "when", "2"},
+         [&] { return GetParams(2); },
+         {ErrCode::General},
+         [&] { return GetParams(1); }},
+        {"a GUID without braces or case",
+         {"ElementGetMemo", "0x81060002", "when", "{11111111-1111-4111-8111-111111111111}"},
+         [&] { return GetMemo(Chair); },
+         {ErrCode::Memory},
+         [&] { return GetMemo(Door); }},
+        {"a request code",
+         {"Environment", "-4", "when", "'SLIB'", "count", "2"},
+         [&] { return Libraries(APIEnv_SetLibrariesID); },
+         {-4, -4, NoError},
          [&] { return Libraries(APIEnv_GetLibrariesID); }},
-        {"the selection", {"SelectionGet", "NoSelection"},
+        {"the selection",
+         {"SelectionGet", "NoSelection"},
          [&] {
              API_SelectionInfo info;
              return table.SelectionGet(&info, nullptr, false);
@@ -115,8 +125,7 @@ TEST_F(HostCallFaultTest, FaultLinesThatCannotBeSetSayWhy)
     for (const Case& c : {Case {{"LibPartFly"}, "no host call LibPartFly"},
                           Case {{"ElementGet", "Sometimes"}, "unknown error Sometimes"},
                           Case {{"ElementGet", "count", "0"}, "count is a positive number"},
-                          Case {{"ElementGet", "when"}, "usage: fault host"},
-                          Case {{}, "usage: fault host"}}) {
+                          Case {{"ElementGet", "when"}, "usage: fault host"}, Case {{}, "usage: fault host"}}) {
         const std::string answer = DevHost::AddHostFault(host->Faults(), c.line);
         EXPECT_NE(answer.find(c.says), std::string::npos) << answer;
     }

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#define FUZZ_CHECK(condition)                                                                   \
-    do {                                                                                        \
-        if (!(condition)) {                                                                     \
+#define FUZZ_CHECK(condition)                                                                       \
+    do {                                                                                            \
+        if (!(condition)) {                                                                         \
             std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                                       \
-        }                                                                                       \
+            std::abort();                                                                           \
+        }                                                                                           \
     } while (false)
 
 namespace fuzz {

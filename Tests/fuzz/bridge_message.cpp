@@ -28,9 +28,17 @@ GSErrCode Environment(int32_t code, void*, void* location, void*)
 
 Platform::ScriptValue Value(FuzzedDataProvider& in)
 {
-    static const std::vector<std::string> Functions = {
-        "download", "downloadProgress", "productUpdateGetInfo", "productUpdateDoUpdate", "productUpdateResultGetInfo",
-        "kdpcUpdateGetInfo", "kdpcUpdateDoUpdate", "kdpcUpdateResultGetInfo", "addKDPC", "linkKDPC", "unlinkKDPC"};
+    static const std::vector<std::string> Functions = {"download",
+                                                       "downloadProgress",
+                                                       "productUpdateGetInfo",
+                                                       "productUpdateDoUpdate",
+                                                       "productUpdateResultGetInfo",
+                                                       "kdpcUpdateGetInfo",
+                                                       "kdpcUpdateDoUpdate",
+                                                       "kdpcUpdateResultGetInfo",
+                                                       "addKDPC",
+                                                       "linkKDPC",
+                                                       "unlinkKDPC"};
     switch (in.ConsumeIntegralInRange<int>(0, 4)) {
     case 0: return Platform::ScriptValue();
     case 1: return Platform::ScriptValue(in.ConsumeFloatingPoint<double>());
@@ -73,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     controller->setFileNamePointer(fileName);
     WKUserContentController contentController;
     controller->userContentController(contentController, WKScriptMessage {"interOp", body});
-    FUZZ_CHECK(std::memchr(url, '\0', sizeof url) != nullptr && std::memchr(fileName, '\0', sizeof fileName) != nullptr);
+    FUZZ_CHECK(std::memchr(url, '\0', sizeof url) != nullptr &&
+               std::memchr(fileName, '\0', sizeof fileName) != nullptr);
     // Answer files and whatever else the message left.
     for (const auto& entry : std::filesystem::directory_iterator(Scratch()))
         std::filesystem::remove_all(entry.path());

@@ -9,8 +9,8 @@
 
 namespace {
 
-const std::vector<std::string> Names = {"P1", "KDPC_HNDL", "KDPC_Title", "KDPC_Separator", "KDPC_1_Title",
-                                        "KDPC_1_a", "KDPC_1_b", "KDPC_2_a", "kdpc_1_a"};
+const std::vector<std::string> Names = {"P1",       "KDPC_HNDL", "KDPC_Title", "KDPC_Separator", "KDPC_1_Title",
+                                        "KDPC_1_a", "KDPC_1_b",  "KDPC_2_a",   "kdpc_1_a"};
 
 }  // namespace
 
@@ -65,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     KDPCManager::UpdateKDPCMemo(params, count, prefix.c_str(), info, missing);
 
     FUZZ_CHECK(count >= 0);
-    FUZZ_CHECK(count == 0 || (params != nullptr &&
-                              BMhGetSize(reinterpret_cast<GSHandle>(params)) >= sizeof(API_AddParType) * static_cast<size_t>(count)));
+    FUZZ_CHECK(count == 0 || (params != nullptr && BMhGetSize(reinterpret_cast<GSHandle>(params)) >=
+                                                       sizeof(API_AddParType) * static_cast<size_t>(count)));
     std::map<std::string, int> after;
     for (int32_t i = 0; i < count; ++i) {
         if (!missing.IsEmpty())

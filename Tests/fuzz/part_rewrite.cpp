@@ -12,8 +12,9 @@
 
 namespace {
 
-const std::vector<std::string> Names = {"P1", "P2", "KD_prodaturl", "KD_prodatUrl", "KD_Title", "KD_Separator",
-                                        "KD_Separator2", "X1", "X2", "x1", "KD_productguid", "KD_edinum", "KDPC_HNDL"};
+const std::vector<std::string> Names = {
+    "P1", "P2", "KD_prodaturl", "KD_prodatUrl",   "KD_Title",  "KD_Separator", "KD_Separator2",
+    "X1", "X2", "x1",           "KD_productguid", "KD_edinum", "KDPC_HNDL"};
 
 }  // namespace
 

@@ -38,8 +38,8 @@ TEST_F(DownloadTest, LibraryPartGoesIntoTheEmbeddedKordelaLibraryAndItsToolIsSel
         API_ElemTypeID tool;
         const char* toolName;
     };
-    for (const Case& c : {Case {"OakChair_1234.gsm", API_ObjectID, "object"},
-                          Case {"SlidingDoor_2001.gsm", API_DoorID, "door"}}) {
+    for (const Case& c :
+         {Case {"OakChair_1234.gsm", API_ObjectID, "object"}, Case {"SlidingDoor_2001.gsm", API_DoorID, "door"}}) {
         ASSERT_EQ(Install(FileUrl(std::string("library/") + c.file), c.file), 0) << c.file;
         EXPECT_EQ(ReadFile(Embedded() + "/" + c.file), SampleFile(std::string("library/") + c.file));
         EXPECT_FALSE(fs::exists(Temp() + "/" + c.file)) << "the temporary copy is deleted";
@@ -70,9 +70,9 @@ TEST_F(DownloadTest, RequestCarriesTheBrowserHeadersAndProgressRisesTo100)
     ASSERT_EQ(requests.size(), 1u);
     const std::string headers = requests[0]["headers"].dump();
     const std::string origin = service.Origin().substr(std::string("http://").size());
-    for (const std::string& expected : std::vector<std::string> {"gzip, deflate", "hu-hu,hu;q=0.8,en-US;q=0.5,en;q=0.3",
-                                                                 "\"" + origin + "\"", "Gecko/20100101 Firefox/19.0",
-                                                                 "application/xhtml+xml"})
+    for (const std::string& expected :
+         std::vector<std::string> {"gzip, deflate", "hu-hu,hu;q=0.8,en-US;q=0.5,en;q=0.3", "\"" + origin + "\"",
+                                   "Gecko/20100101 Firefox/19.0", "application/xhtml+xml"})
         EXPECT_NE(headers.find(expected), std::string::npos) << expected << " in " << headers;
 }
 
@@ -140,9 +140,10 @@ TEST_F(DownloadTest, ContainersAreRegisteredAndTheFirstPlaceablePartInThemIsSele
     };
     // A container named like a library part is handed to the tool selection as a part
     // (its first part, here a macro), not walked.
-    for (const Case& c : {Case {"library/KitchenSet_4001.lcf", "KitchenSet_4001.lcf", "Kitchen cabinet K4"},
-                          Case {"tests/Unloadable_9001.lcf", "Unloadable_9001.lcf", nullptr},
-                          Case {"tests/KitchenSet_4001.gsm.lcf", "KitchenSet_4001.gsm.lcf", "Cabinet handle (macro)"}}) {
+    for (const Case& c :
+         {Case {"library/KitchenSet_4001.lcf", "KitchenSet_4001.lcf", "Kitchen cabinet K4"},
+          Case {"tests/Unloadable_9001.lcf", "Unloadable_9001.lcf", nullptr},
+          Case {"tests/KitchenSet_4001.gsm.lcf", "KitchenSet_4001.gsm.lcf", "Cabinet handle (macro)"}}) {
         host = std::make_unique<DevHost::Host>(DevHost::Options {});
         ASSERT_NO_FATAL_FAILURE(AttachAddOn());
         host->modalDriver = [this](short) { pageProblem += pages.RunPending(); };
@@ -168,7 +169,8 @@ TEST_F(DownloadTest, ProjectFileOpensInANewHostInstanceWithItsPathAsOneArgument)
     ASSERT_EQ(Install(FileUrl("projects/SampleHouse_5001.pln"), "Sample House 'A' $HOME.pln"), 0);
     const std::string target = folder + "/Sample House 'A' $HOME.pln";
     EXPECT_TRUE(fs::exists(target));
-    EXPECT_EQ(CountLines("command output: new host instance opens \"<profile>/My Projects/Sample House 'A' $HOME.pln\""), 1u);
+    EXPECT_EQ(
+        CountLines("command output: new host instance opens \"<profile>/My Projects/Sample House 'A' $HOME.pln\""), 1u);
     EXPECT_EQ(CountLines("command output: new host instance opens"), 1u) << "one argument, not split at blanks";
     EXPECT_FALSE(host->TranscriptContains("library part registered"));
     EXPECT_FALSE(host->TranscriptContains("toolbox:"));
@@ -178,9 +180,9 @@ TEST(NewInstance, ArgumentsAreTheApplicationInsideItsFolderAndTheTarget)
 {
     const std::string version = std::to_string(KORDELA_HOST_VERSION);
     EXPECT_EQ(NewInstanceArguments("/Applications/ArchiCAD " + version, "/Lib/Kordela Library/a b.pln"),
-              (std::vector<std::string> {"/Applications/ArchiCAD " + version + "/archicad " + version +
-                                             ".app/Contents/MacOS/ArchiCAD",
-                                         "/Lib/Kordela Library/a b.pln"}));
+              (std::vector<std::string> {
+                  "/Applications/ArchiCAD " + version + "/archicad " + version + ".app/Contents/MacOS/ArchiCAD",
+                  "/Lib/Kordela Library/a b.pln"}));
 }
 
 TEST_F(DownloadTest, FailedTransfersInstallNothingTellTheUserAndEndTheProgressLoop)
@@ -202,9 +204,11 @@ TEST_F(DownloadTest, FailedTransfersInstallNothingTellTheUserAndEndTheProgressLo
         const size_t alertsBefore = CountLines("report alert: The download failed and nothing was installed: ");
         const size_t stepsBefore = Progress().size();
         EXPECT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), "OakChair_1234.gsm"), -1) << c.mode;
-        EXPECT_EQ(CountLines("report alert: The download failed and nothing was installed: "), alertsBefore + 1) << c.mode;
+        EXPECT_EQ(CountLines("report alert: The download failed and nothing was installed: "), alertsBefore + 1)
+            << c.mode;
         EXPECT_TRUE(host->TranscriptLines().size() > 0 &&
-                    host->TranscriptContains(std::string("nothing was installed: ")) && host->TranscriptContains(c.reason))
+                    host->TranscriptContains(std::string("nothing was installed: ")) &&
+                    host->TranscriptContains(c.reason))
             << c.mode;
         EXPECT_FALSE(fs::exists(Embedded() + "/OakChair_1234.gsm")) << c.mode;
         EXPECT_FALSE(fs::exists(Temp() + "/OakChair_1234.gsm")) << c.mode;
@@ -224,11 +228,13 @@ TEST_F(DownloadTest, DialogClosedOrCancelledBeforeTheEndIsAFailedDownload)
         std::function<void(short)> user;
         const char* reason;
     };
-    for (const Case& c : {Case {"closed", [this](short dialogId) { ClosePageWindow(dialogId); }, "closed before it ended"},
-                          Case {"cancelled", [](short) { DownloadCancel(); }, "cancelled"}}) {
+    for (const Case& c :
+         {Case {"closed", [this](short dialogId) { ClosePageWindow(dialogId); }, "closed before it ended"},
+          Case {"cancelled", [](short) { DownloadCancel(); }, "cancelled"}}) {
         beforePage = c.user;
         EXPECT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), "OakChair_1234.gsm"), -1) << c.what;
-        EXPECT_TRUE(host->TranscriptContains(std::string("nothing was installed: the download was ") + c.reason)) << c.what;
+        EXPECT_TRUE(host->TranscriptContains(std::string("nothing was installed: the download was ") + c.reason))
+            << c.what;
         EXPECT_FALSE(fs::exists(Embedded() + "/OakChair_1234.gsm")) << c.what;
         EXPECT_FALSE(fs::exists(Temp() + "/OakChair_1234.gsm")) << c.what;
     }
@@ -251,7 +257,8 @@ TEST_F(DownloadTest, FileNamesThatLeaveTheTemporaryFolderAreRefusedBeforeAnyTran
         // Each name is refused on its own: an earlier name's alert does not count.
         const TranscriptMark mark = Mark();
         EXPECT_EQ(Install(FileUrl("library/OakChair_1234.gsm"), name), -1) << name;
-        EXPECT_EQ(CountSince(mark, "report alert: The page offered the download under a file name that cannot be used"), 1u)
+        EXPECT_EQ(CountSince(mark, "report alert: The page offered the download under a file name that cannot be used"),
+                  1u)
             << name;
     }
     EXPECT_TRUE(service.Log().empty());
@@ -284,9 +291,9 @@ TEST(CopyFailure, EachHostCodeHasItsMessage)
         uint32_t code;
         short item;
     };
-    for (const Case& c : {Case {0x81010206u, 4}, Case {old ? 0x81010306u : 0x81010308u, 5},
-                          Case {old ? 0x81010305u : 0x81010307u, 6}, Case {old ? 0x81010308u : 0x81010306u, 7},
-                          Case {0x81010205u, 7}, Case {1u, 7}, Case {0xFFFFFFFFu, 7}})
+    for (const Case& c :
+         {Case {0x81010206u, 4}, Case {old ? 0x81010306u : 0x81010308u, 5}, Case {old ? 0x81010305u : 0x81010307u, 6},
+          Case {old ? 0x81010308u : 0x81010306u, 7}, Case {0x81010205u, 7}, Case {1u, 7}, Case {0xFFFFFFFFu, 7}})
         EXPECT_EQ(CopyFailureItem(static_cast<GSErrCode>(c.code)), c.item) << std::hex << c.code;
 }
 
@@ -308,8 +315,9 @@ TEST_F(DownloadTest, PartTheHostCannotLoadIsRemovedTheUserIsToldAndAGoodDownload
     for (const Case& c : {Case {"cut", part.substr(0, part.size() / 2)}, Case {"garbled", garbled},
                           Case {"compressed unsaid", compressed}}) {
         UnannouncedLengthServer server(c.body);
-        const size_t told = CountLines("report alert: The download is not a library part that can be loaded, so it was "
-                                       "removed again and nothing was installed: OakChair_1234.gsm");
+        const size_t told = CountLines(
+            "report alert: The download is not a library part that can be loaded, so it was "
+            "removed again and nothing was installed: OakChair_1234.gsm");
         EXPECT_EQ(Install(server.Url("/OakChair_1234.gsm"), "OakChair_1234.gsm"), -1) << c.what;
         EXPECT_EQ(CountLines("report alert: The download is not a library part that can be loaded, so it was removed "
                              "again and nothing was installed: OakChair_1234.gsm"),
@@ -330,8 +338,8 @@ TEST_F(DownloadTest, OnlyHttpAndHttpsAreFetchedAlsoAfterARedirect)
 {
     const std::string local = Profile() + "/secret.gsm";
     fs::copy_file(std::string(KORDELA_SOURCE_DIR) + "/Samples/files/library/OakChair_1234.gsm", local);
-    UnannouncedLengthServer redirect("", "HTTP/1.1 302 Found\r\nLocation: file://" + local +
-                                             "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    UnannouncedLengthServer redirect(
+        "", "HTTP/1.1 302 Found\r\nLocation: file://" + local + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     struct Case {
         const char* what;
         std::string url;

@@ -17,9 +17,9 @@ TEST(HasExtension, ComparesTheEndAfterADotByteForByte)
         const char* ext;
         bool expected;
     } cases[] = {
-        {"Chair.gsm", "gsm", true},  {"Chair.GSM", "gsm", false}, {"gsm", "gsm", false},
-        {".gsm", "gsm", true},       {"Chair.", "", true},        {"Chair", "", false},
-        {"Chairgsm", "gsm", false},  {"a.lcf", "gsm", false},     {"x.tar.gz", "gz", true},
+        {"Chair.gsm", "gsm", true}, {"Chair.GSM", "gsm", false}, {"gsm", "gsm", false},
+        {".gsm", "gsm", true},      {"Chair.", "", true},        {"Chair", "", false},
+        {"Chairgsm", "gsm", false}, {"a.lcf", "gsm", false},     {"x.tar.gz", "gz", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(HasExtension(c.name, c.ext), c.expected) << c.name << " / " << c.ext;
@@ -130,8 +130,8 @@ TEST(HostProperties, NameTheDifferencesOfEachHostVersion)
     using namespace HostProperties;
     struct Row {
         int version;
-        bool modernWebView, passesModule, undoesByCommand, uniReports, oldFolderNumbers, ownLibraryList,
-            oldCopyCodes, httpLegacyPages, httpSettings, frameLoadDelegate, windowView;
+        bool modernWebView, passesModule, undoesByCommand, uniReports, oldFolderNumbers, ownLibraryList, oldCopyCodes,
+            httpLegacyPages, httpSettings, frameLoadDelegate, windowView;
     } rows[] = {
         {15, true, false, false, false, true, true, true, true, false, true, false},
         {16, true, false, false, false, true, true, true, true, false, true, false},

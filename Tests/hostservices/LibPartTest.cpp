@@ -65,7 +65,9 @@ TEST_F(LibPartTest, ParametersAreFoundByNameWithoutRegardToCaseAndByIndexWithinB
 
 TEST_F(LibPartTest, TheLastOfTwoEqualNamesWinsOnEveryCall)
 {
-    AddPart("Twice.gsm", {{"name", "Twice"}, {"type", 4}, {"ownUnID", ObjectId},
+    AddPart("Twice.gsm", {{"name", "Twice"},
+                          {"type", 4},
+                          {"ownUnID", ObjectId},
                           {"parameters", {{{"name", "X"}, {"value", 1}}, {{"name", "x"}, {"value", 2}}}}});
     auto part = Load("Twice");
     ASSERT_NE(part, nullptr);
@@ -84,7 +86,9 @@ TEST_F(LibPartTest, PrefixLookupListsMatchingIndicesInOrder)
     struct Case {
         const char* prefix;
         size_t count;
-    } cases[] = {{"", static_cast<size_t>(part->GetParamCount())}, {"kd_", 5}, {"KDPC", 3},
+    } cases[] = {{"", static_cast<size_t>(part->GetParamCount())},
+                 {"kd_", 5},
+                 {"KDPC", 3},
                  {"A_name_longer_than_every_parameter", 0}};
     for (const auto& c : cases) {
         GS::Array<int> found;
@@ -134,18 +138,22 @@ TEST_F(LibPartTest, SearchByOwnIdFindsTheLowerIndexOrNothing)
 TEST_F(LibPartTest, ToolSelectionFollowsTypeAndAncestry)
 {
     constexpr const char* DoorParent = "{11E85B84-8DD1-491B-A2FE-337454A91545}-{00000000-0000-0000-0000-000000000000}";
-    AddPart("DoorLikeObject.gsm", {{"name", "Door-like object"}, {"type", 4},
-                                   {"ownUnID", "{D0D0D0D0-0000-4000-8000-000000000001}-{00000000-0000-0000-0000-000000000000}"},
-                                   {"parents", {DoorParent}}});
-    AddPart("Label.gsm", {{"name", "A label"}, {"type", 9},
-                          {"ownUnID", "{1A1A1A1A-0000-4000-8000-000000000001}-{00000000-0000-0000-0000-000000000000}"}});
+    AddPart("DoorLikeObject.gsm",
+            {{"name", "Door-like object"},
+             {"type", 4},
+             {"ownUnID", "{D0D0D0D0-0000-4000-8000-000000000001}-{00000000-0000-0000-0000-000000000000}"},
+             {"parents", {DoorParent}}});
+    AddPart("Label.gsm",
+            {{"name", "A label"},
+             {"type", 9},
+             {"ownUnID", "{1A1A1A1A-0000-4000-8000-000000000001}-{00000000-0000-0000-0000-000000000000}"}});
     struct Case {
         const char* part;
         bool selected;
         API_ElemTypeID tool;
-    } cases[] = {{"Oak dining chair", true, API_ObjectID},     {"Pendant lamp Halo", true, API_LampID},
-                 {"Sliding door S2", true, API_DoorID},        {"Door-like object", true, API_DoorID},
-                 {"Casement window W1", true, API_WindowID},   {"A label", false, API_ZombieElemID}};
+    } cases[] = {{"Oak dining chair", true, API_ObjectID},   {"Pendant lamp Halo", true, API_LampID},
+                 {"Sliding door S2", true, API_DoorID},      {"Door-like object", true, API_DoorID},
+                 {"Casement window W1", true, API_WindowID}, {"A label", false, API_ZombieElemID}};
     for (const auto& c : cases) {
         API_LibPart part {};
         part.index = IndexOf(c.part);
@@ -159,8 +167,8 @@ TEST_F(LibPartTest, ToolSelectionFollowsTypeAndAncestry)
         API_ElementMemo memo {};
         ASSERT_EQ(ACAPI_Element_GetDefaults(&defaults, &memo), NoError);
         const int32_t libInd = c.tool == API_ObjectID ? defaults.object.libInd
-                             : c.tool == API_LampID   ? defaults.lamp.libInd
-                             : c.tool == API_DoorID   ? defaults.door.openingBase.libInd
+                               : c.tool == API_LampID ? defaults.lamp.libInd
+                               : c.tool == API_DoorID ? defaults.door.openingBase.libInd
                                                       : defaults.window.openingBase.libInd;
         EXPECT_EQ(libInd, part.index) << c.part;
         EXPECT_EQ(DevHost::ParametersFromHandle(memo.params).size(),

@@ -102,8 +102,10 @@ TEST_F(ServiceAnswerFailures, CloudAnswerWithTwoCloudsKeepsBothTitlesAndTheSecon
     ASSERT_EQ(info.params.GetSize(), 4u);
     EXPECT_EQ(info.name, "Acoustics, revised");
     EXPECT_EQ(info.lastModified, "2024-02-02");
-    const std::vector<std::pair<std::string, bool>> entries = {
-        {"KDPC_C0015_Title", true}, {"KDPC_C0015_Alpha", false}, {"KDPC_C0016_Title", true}, {"KDPC_C0016_Class", false}};
+    const std::vector<std::pair<std::string, bool>> entries = {{"KDPC_C0015_Title", true},
+                                                               {"KDPC_C0015_Alpha", false},
+                                                               {"KDPC_C0016_Title", true},
+                                                               {"KDPC_C0016_Class", false}};
     for (UIndex i = 0; i < info.params.GetSize(); ++i) {
         EXPECT_EQ(info.params[i].variableName, entries[i].first) << i;
         EXPECT_EQ(info.params[i].isTitle, entries[i].second) << i;

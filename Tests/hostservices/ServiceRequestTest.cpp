@@ -5,13 +5,13 @@
 
 #include "GSPref.hpp"
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -146,9 +146,10 @@ TEST_F(ServiceRequestTest, MisbehavingServiceGivesTheEmptyGuidWithoutCrashing)
     struct Case {
         const char* mode;
         nlohmann::json extra;
-    } cases[] = {{"http500", none},         {"html-error", none}, {"truncated", none},
-                 {"malformed-xml", none},   {"unexpected-xml", none}, {"gzip", none},
-                 {"body", {{"body", ""}}},  {"body", {{"body", std::string(100000, '<')}}}};
+    } cases[] = {{"http500", none},        {"html-error", none},
+                 {"truncated", none},      {"malformed-xml", none},
+                 {"unexpected-xml", none}, {"gzip", none},
+                 {"body", {{"body", ""}}}, {"body", {{"body", std::string(100000, '<')}}}};
     for (const auto& c : cases) {
         ASSERT_TRUE(service.SetFault("/GetProductGuids", c.mode, c.extra)) << c.mode;
         EXPECT_EQ(UrlToGuidHandler::getInstance().TryToGet(ChairUrl).ToUTF8(), "") << c.mode;
@@ -169,7 +170,8 @@ TEST_F(ServiceRequestTest, PostResultCarriesTheTransferCodeAndTheStatus)
         if (std::string(c.mode) != "none") {
             ASSERT_TRUE(service.SetFault("/GetProductGuids", c.mode, c.extra)) << c.mode;
         }
-        const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetProductGuids", GuidRequest(Key, ChairUrl));
+        const PostResult post =
+            PostServiceRequest(Endpoints::Scheme::Https, "/GetProductGuids", GuidRequest(Key, ChairUrl));
         EXPECT_TRUE(post.started) << c.mode;
         EXPECT_EQ(post.curlCode, CURLE_OK) << c.mode;
         EXPECT_EQ(post.status, c.status) << c.mode;
@@ -237,8 +239,9 @@ TEST(RequestText, OrdinaryValuesGiveTheTemplateUnchanged)
 
 TEST(XmlAnswer, AnswerCutAnywhereIsReadWithoutOverrun)
 {
-    const std::string answer = "<?xml version='1.0' encoding='UTF-8'?><Bim><Objects><Object ProductId='u'>"
-                               "<ProductGuid>G</ProductGuid></Object></Objects></Bim>";
+    const std::string answer =
+        "<?xml version='1.0' encoding='UTF-8'?><Bim><Objects><Object ProductId='u'>"
+        "<ProductGuid>G</ProductGuid></Object></Objects></Bim>";
     const std::string path = (fs::temp_directory_path() / ("xml-cut-" + std::to_string(::getpid()))).string();
     for (size_t cut = 0; cut <= answer.size(); ++cut) {
         std::ofstream(path, std::ios::trunc) << answer.substr(0, cut) << std::string(cut % 3 == 0 ? 5000 : 0, '<');

@@ -43,18 +43,53 @@ TEST(XmlAnswer, HostileAnswersAreNoAnswer)
 {
     const std::vector<std::string> answers = {
         // the answers that crashed irrXML or made it read and write outside the text
-        "<!>", "<!xyz>", "<![abcd]]>", "<Bim UnreadEmails>", "<Bim><!-- a < b --></Bim>", "\xFF\xFE",
+        "<!>",
+        "<!xyz>",
+        "<![abcd]]>",
+        "<Bim UnreadEmails>",
+        "<Bim><!-- a < b --></Bim>",
+        "\xFF\xFE",
         // byte-order marks of encodings irrXML guesses, alone and before an answer
-        "\xFE\xFF", "\xFF\xFE<\0B\0/\0>\0", std::string("\0\0\xFE\xFF", 4), std::string("\xFF\xFE\0\0", 4),
-        "\xEF\xBB\xBF", "\xEF\xBB\xBF\xEF\xBB\xBF<Bim/>",
+        "\xFE\xFF",
+        "\xFF\xFE<\0B\0/\0>\0",
+        std::string("\0\0\xFE\xFF", 4),
+        std::string("\xFF\xFE\0\0", 4),
+        "\xEF\xBB\xBF",
+        "\xEF\xBB\xBF\xEF\xBB\xBF<Bim/>",
         // constructs irrXML mishandles
-        "<Bim><![CDATA[x]]></Bim>", "<!DOCTYPE Bim><Bim/>", "<Bim><?pi x?></Bim>", "<?xml-stylesheet x?><Bim/>",
-        "<Bim a='1' a='2'/>", "<Bim a=1/>", "<Bim a='1'b='2'/>", "<Bim a/>", "<Bim / >", "</Bim>", "<Bim></Other>",
-        "<Bim>a</Bim>b", "< Bim/>", "<Bim></ Bim>", "<Bim></Bim >", "<Bim>]]></Bim>",
+        "<Bim><![CDATA[x]]></Bim>",
+        "<!DOCTYPE Bim><Bim/>",
+        "<Bim><?pi x?></Bim>",
+        "<?xml-stylesheet x?><Bim/>",
+        "<Bim a='1' a='2'/>",
+        "<Bim a=1/>",
+        "<Bim a='1'b='2'/>",
+        "<Bim a/>",
+        "<Bim / >",
+        "</Bim>",
+        "<Bim></Other>",
+        "<Bim>a</Bim>b",
+        "< Bim/>",
+        "<Bim></ Bim>",
+        "<Bim></Bim >",
+        "<Bim>]]></Bim>",
         // references irrXML cannot read, bytes that are not XML characters, no element at all
-        "<Bim>&nbsp;</Bim>", "<Bim>a & b</Bim>", "<Bim>&#0;</Bim>", "<Bim>&#xD800;</Bim>", "<Bim>&#x110000;</Bim>",
-        "<Bim>&#123456789;</Bim>", std::string("<Bim>\0</Bim>", 12), "<Bim>\x01</Bim>", "<Bim>\xC0\xAF</Bim>",
-        "<Bim>\xED\xA0\x80</Bim>", "<Bim a='<'/>", "", "   ", "text", "<?xml version='1.0'?>", "<?xml <Bim/>?>",
+        "<Bim>&nbsp;</Bim>",
+        "<Bim>a & b</Bim>",
+        "<Bim>&#0;</Bim>",
+        "<Bim>&#xD800;</Bim>",
+        "<Bim>&#x110000;</Bim>",
+        "<Bim>&#123456789;</Bim>",
+        std::string("<Bim>\0</Bim>", 12),
+        "<Bim>\x01</Bim>",
+        "<Bim>\xC0\xAF</Bim>",
+        "<Bim>\xED\xA0\x80</Bim>",
+        "<Bim a='<'/>",
+        "",
+        "   ",
+        "text",
+        "<?xml version='1.0'?>",
+        "<?xml <Bim/>?>",
     };
     for (const std::string& answer : answers)
         EXPECT_EQ(Read(answer), NoAnswer) << "answer: " << answer;
@@ -73,7 +108,11 @@ TEST(XmlAnswer, AcceptedAnswersAreReadCorrectly)
         {"<Bim a = 'x'\n\tb=\"y\" ><c/>text</Bim>\n", {"<Bim a=x b=y>", "<c/>", "text", "</Bim>"}},
         // irrXML drops the character after a reference and knows no numeric ones
         {"<Bim a='H&amp;M'>p&amp;q</Bim>", {"<Bim a=H&M>", "p&q", "</Bim>"}},
-        {"<Bim a='&lt;&gt;&quot;&apos;'>&#233;&#x41;&lt;/x&gt;</Bim>", {"<Bim a=<>\"'>", "\xC3\xA9" "A</x>", "</Bim>"}},
+        {"<Bim a='&lt;&gt;&quot;&apos;'>&#233;&#x41;&lt;/x&gt;</Bim>",
+         {"<Bim a=<>\"'>",
+          "\xC3\xA9"
+          "A</x>",
+          "</Bim>"}},
         {"<Bim a='\"' b=\"'\"/>", {"<Bim a=\" b='/>"}},
         // line ends as an XML reader gives them
         {"<Bim a='1\r\n2\t3'>x\r\ny\rz</Bim>", {"<Bim a=1 2 3>", "x\ny\nz", "</Bim>"}},
@@ -109,5 +148,6 @@ TEST(XmlAnswer, DeepNestingAndLargeValuesStayInside)
     ASSERT_TRUE(large.read());
     EXPECT_EQ(std::string(large.getNodeData()), value);
 
-    EXPECT_FALSE(XmlAnswer(XmlAnswer::InMemory {}, "<Bim>" + std::string(XmlCheck::AnswerLimit, ' ') + "</Bim>").IsOpen());
+    EXPECT_FALSE(
+        XmlAnswer(XmlAnswer::InMemory {}, "<Bim>" + std::string(XmlCheck::AnswerLimit, ' ') + "</Bim>").IsOpen());
 }

@@ -198,12 +198,13 @@ TEST_F(CloudPage, AttachFillsThePartInOneUndoStepAndLinkFlipsTheFlag)
         std::vector<double> rows;
         const char* alert;
     };
-    for (const Case& c : {Case {"UnlinkKDPC", 12, 0, {12, 0, -1, 15, 1, -1}, nullptr},
-                          Case {"UnlinkKDPC", 12, -3, {12, 0, -1, 15, 1, -1}, "The property cloud is already unlinked."},
-                          Case {"LinkKDPC", 15, -3, {12, 0, -1, 15, 1, -1}, "The property cloud is already linked to this object."},
-                          Case {"LinkKDPC", 12, 0, {12, 1, -1, 15, 1, -1}, nullptr},
-                          Case {"LinkKDPC", 21, -4, {12, 1, -1, 15, 1, -1}, "The property cloud is not attached to the object."},
-                          Case {"AddKDPC", 12, -4, {12, 1, -1, 15, 1, -1}, "The property cloud is already attached to the object."}}) {
+    for (const Case& c :
+         {Case {"UnlinkKDPC", 12, 0, {12, 0, -1, 15, 1, -1}, nullptr},
+          Case {"UnlinkKDPC", 12, -3, {12, 0, -1, 15, 1, -1}, "The property cloud is already unlinked."},
+          Case {"LinkKDPC", 15, -3, {12, 0, -1, 15, 1, -1}, "The property cloud is already linked to this object."},
+          Case {"LinkKDPC", 12, 0, {12, 1, -1, 15, 1, -1}, nullptr},
+          Case {"LinkKDPC", 21, -4, {12, 1, -1, 15, 1, -1}, "The property cloud is not attached to the object."},
+          Case {"AddKDPC", 12, -4, {12, 1, -1, 15, 1, -1}, "The property cloud is already attached to the object."}}) {
         const size_t alerts = c.alert != nullptr ? CountLines(c.alert) : 0;
         EXPECT_EQ(PageCalls(c.operation, c.cloud), Answer(c.cloud, c.code)) << c.operation << " " << c.cloud;
         EXPECT_EQ(Rows(), c.rows) << c.operation << " " << c.cloud;
@@ -219,7 +220,8 @@ TEST_F(CloudPage, CloudsTheServiceCannotGiveChangeNothing)
         const char* fault;  // null: no fault, the product does not offer the cloud
         int cloud;
     };
-    for (const Case& c : {Case {nullptr, 21}, Case {"http500", 12}, Case {"malformed-xml", 12}, Case {"unexpected-xml", 15}}) {
+    for (const Case& c :
+         {Case {nullptr, 21}, Case {"http500", 12}, Case {"malformed-xml", 12}, Case {"unexpected-xml", 15}}) {
         if (c.fault != nullptr) {
             ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", c.fault));
         }
@@ -253,8 +255,7 @@ TEST_F(CloudPage, FurtherCloudsRepackRowsOfAnyShapeAndReachThePlacedChair)
     };
     for (const Case& c : {Case {{{12, 1, -1, 9}, {13, 0, 4, 9}}, {12, 1, -1, 13, 0, 4, 15, 1, -1}},
                           Case {{{12}, {13}}, {12, 1, -1, 13, 1, -1, 15, 1, -1}},
-                          Case {{{12, 0}}, {12, 0, -1, 15, 1, -1}},
-                          Case {{{12, 1, -1}}, {12, 1, -1, 15, 1, -1}}}) {
+                          Case {{{12, 0}}, {12, 0, -1, 15, 1, -1}}, Case {{{12, 1, -1}}, {12, 1, -1, 15, 1, -1}}}) {
         OpenProject(c.rows);
         const size_t steps = CountLines(StepBegins);
         EXPECT_EQ(PageCalls("AddKDPC", 15), Answer(15, 0)) << c.rows;
@@ -315,10 +316,10 @@ TEST_F(CloudPage, QueryAsksForTheProductOfThePart)
         size_t entries;
         const char* product;  // in the request; null when none is sent
     };
-    for (const Case& c : {Case {"Oak dining chair", 15, 0, 3, "ProductId='6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B'"},
-                          Case {"Sliding door S2", 21, 0, 3, "ProductId='B3A1C9D2-7E44-4F0B-9C1A-5D6E7F809A1B'"},
-                          Case {"Oak dining chair", -1, 0, 0, "CloudId='-1'"},
-                          Case {"Plain desk", 12, -2, 0, nullptr}}) {
+    for (const Case& c :
+         {Case {"Oak dining chair", 15, 0, 3, "ProductId='6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B'"},
+          Case {"Sliding door S2", 21, 0, 3, "ProductId='B3A1C9D2-7E44-4F0B-9C1A-5D6E7F809A1B'"},
+          Case {"Oak dining chair", -1, 0, 0, "CloudId='-1'"}, Case {"Plain desk", 12, -2, 0, nullptr}}) {
         const int32_t index = partNamed(c.part);
         ASSERT_NE(index, 0) << c.part;
         const size_t before = RequestCount("/GetKdpcInfoXml2");
@@ -456,12 +457,17 @@ TEST_F(CloudUpdate, AttachedCloudsReachThePublishedEditionsInPartAndInstances)
     EXPECT_EQ(InstanceRows(), (std::vector<double> {12, 1, -1, 15, 1, -1}));
     SetInstanceText(Chair, "KDPC_C0012_Resistance", u"old");
     SetInstanceText(Chair, "KDPC_C0015_Alpha", u"old");
-    ASSERT_TRUE(service.PublishCloud(
-        12, 4,
-        {{{"name", "Fire resistance"}, {"variableName", "KDPC_C0012_Resistance"}, {"value", "EI 90"},
-          {"visible", true}, {"editable", false}},
-         {{"name", "Smoke"}, {"variableName", "KDPC_C0012_Smoke"}, {"value", "S200"}, {"visible", true},
-          {"editable", false}}}));
+    ASSERT_TRUE(service.PublishCloud(12, 4,
+                                     {{{"name", "Fire resistance"},
+                                       {"variableName", "KDPC_C0012_Resistance"},
+                                       {"value", "EI 90"},
+                                       {"visible", true},
+                                       {"editable", false}},
+                                      {{"name", "Smoke"},
+                                       {"variableName", "KDPC_C0012_Smoke"},
+                                       {"value", "S200"},
+                                       {"visible", true},
+                                       {"editable", false}}}));
     ASSERT_EQ(host->GetProject().SelectElements({}), "");
 
     ScriptUpdatePage(std::string(ChairProduct) + ",12,-1,15,-1;", std::string(ChairProduct) + ",12,4,15,1");
@@ -544,9 +550,10 @@ TEST_F(CloudUpdate, AnswerWithoutEditionWritesMinusOne)
 {
     OpenProject({{12, 1, 1}});
     ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", "body",
-                                 {{"body", "<Bim><KDPC Id='12' Name='Fire safety' VariableName='KDPC_C0012_Title' />"
-                                           "<KDPCProperty Name='Fire resistance' VariableName='KDPC_C0012_Resistance' "
-                                           "Value='EI 30' Visible='true' Editable='false' /></Bim>"}}));
+                                 {{"body",
+                                   "<Bim><KDPC Id='12' Name='Fire safety' VariableName='KDPC_C0012_Title' />"
+                                   "<KDPCProperty Name='Fire resistance' VariableName='KDPC_C0012_Resistance' "
+                                   "Value='EI 30' Visible='true' Editable='false' /></Bim>"}}));
     ScriptUpdatePage(std::string(ChairProduct) + ",12,1;", std::string(ChairProduct) + ",12,3");
     ScriptResultPage(Result("a"));
     EXPECT_EQ(DGHost::ClickItem(PaletteId, CloudUpdateItem), "");

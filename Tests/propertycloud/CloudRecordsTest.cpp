@@ -98,7 +98,8 @@ TEST(CloudRecords, SimpleRecordKeepsWhatItDoesNotWrite)
     EXPECT_EQ(param.flags, APIParFlg_BoldName);
 
     const std::string longName(40, 'N');
-    KDPCManager::NAddParameter(&param, 1, APIParT_CString, 1, longName.c_str(), "\xC3\x98 60", 0, "EI 60 \xE2\x82\xAC", true);
+    KDPCManager::NAddParameter(&param, 1, APIParT_CString, 1, longName.c_str(), "\xC3\x98 60", 0, "EI 60 \xE2\x82\xAC",
+                               true);
     EXPECT_EQ(ParameterNameOf(param), std::string(API_NameLen - 1, 'N'));
     EXPECT_EQ(std::u16string(param.uDescname), u"\u00D8 60");
     EXPECT_EQ(std::u16string(param.value.uStr), u"EI 60 \u20AC");
@@ -135,8 +136,8 @@ TEST(CloudRecords, ArrayRecordOwnsItsCopy)
     reinterpret_cast<double*>(*cells)[0] = 12;
     API_AddParType param;
     param.value.real = 5;
-    KDPCManager::AddParameterArray(&param, 3, APIParT_Integer, APIParFlg_Hidden, "KDPC_HNDL", "Kordela Property Cloud", 1,
-                                   3, cells);
+    KDPCManager::AddParameterArray(&param, 3, APIParT_Integer, APIParFlg_Hidden, "KDPC_HNDL", "Kordela Property Cloud",
+                                   1, 3, cells);
     reinterpret_cast<double*>(*cells)[0] = 99;
     ASSERT_NE(param.value.array, nullptr);
     EXPECT_NE(param.value.array, cells);
@@ -160,11 +161,11 @@ TEST(CloudRecords, CellsAreReadOnlyInsideTheArray)
         int32_t rows;
         int32_t columns;
     };
-    for (const Case& c : {Case {API_ParArray, 2, 3, 6, 2, 3}, Case {API_ParArray, 3, 3, 6, 2, 3},
-                          Case {API_ParArray, 2, 3, 5, 1, 3}, Case {API_ParArray, 1, 4, 4, 1, 4},
-                          Case {API_ParArray, 0, 3, 3, 0, 0}, Case {API_ParArray, -1, 3, 3, 0, 0},
-                          Case {API_ParArray, 2, 0, 3, 0, 0}, Case {API_ParArray, 1, 3, 0, 0, 0},
-                          Case {API_ParSimple, 1, 3, 3, 0, 0}}) {
+    for (const Case& c :
+         {Case {API_ParArray, 2, 3, 6, 2, 3}, Case {API_ParArray, 3, 3, 6, 2, 3}, Case {API_ParArray, 2, 3, 5, 1, 3},
+          Case {API_ParArray, 1, 4, 4, 1, 4}, Case {API_ParArray, 0, 3, 3, 0, 0}, Case {API_ParArray, -1, 3, 3, 0, 0},
+          Case {API_ParArray, 2, 0, 3, 0, 0}, Case {API_ParArray, 1, 3, 0, 0, 0},
+          Case {API_ParSimple, 1, 3, 3, 0, 0}}) {
         API_AddParType param;
         param.typeMod = c.typeMod;
         param.dim1 = c.dim1;
@@ -199,21 +200,39 @@ TEST(CloudMerge, EntriesGoIntoTheCloudsPlace)
          {{"A", "1"}, {"KD_Separator2", ""}, {"KDPC_HNDL", ""}, {"KDPC_Title", ""}, {"KDPC_Separator", ""}, {"X", "x"}},
          {Title("KDPC_C0012_Title"), Property("KDPC_C0012_P1", "p1", false), Property("KDPC_C0012_P2", "p2", true)},
          3,
-         {{"A", "1"}, {"KD_Separator2", ""}, {"KDPC_HNDL", ""}, {"KDPC_Title", ""}, {"KDPC_C0012_Title", ""},
-          {"KDPC_C0012_P1", "p1"}, {"KDPC_C0012_P2", "p2"}, {"KDPC_Separator", ""}, {"X", "x"}}},
+         {{"A", "1"},
+          {"KD_Separator2", ""},
+          {"KDPC_HNDL", ""},
+          {"KDPC_Title", ""},
+          {"KDPC_C0012_Title", ""},
+          {"KDPC_C0012_P1", "p1"},
+          {"KDPC_C0012_P2", "p2"},
+          {"KDPC_Separator", ""},
+          {"X", "x"}}},
         {"a property appended to the cloud; an editable one takes the cloud's value",
-         {{"KDPC_Title", ""}, {"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "old1"}, {"KDPC_C0012_P2", "old2"},
+         {{"KDPC_Title", ""},
+          {"KDPC_C0012_Title", ""},
+          {"KDPC_C0012_P1", "old1"},
+          {"KDPC_C0012_P2", "old2"},
           {"KDPC_Separator", ""}},
          {Title("KDPC_C0012_Title"), Property("KDPC_C0012_P1", "new1", true), Property("KDPC_C0012_P2", "new2", false),
           Property("KDPC_C0012_P3", "new3", false)},
          1,
-         {{"KDPC_Title", ""}, {"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "new1"}, {"KDPC_C0012_P2", "old2"},
-          {"KDPC_C0012_P3", "new3"}, {"KDPC_Separator", ""}}},
+         {{"KDPC_Title", ""},
+          {"KDPC_C0012_Title", ""},
+          {"KDPC_C0012_P1", "new1"},
+          {"KDPC_C0012_P2", "old2"},
+          {"KDPC_C0012_P3", "new3"},
+          {"KDPC_Separator", ""}}},
         {"a property inserted before the ones the part has",
          {{"KDPC_Title", ""}, {"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "old1"}, {"KDPC_Separator", ""}},
-         {Title("KDPC_C0012_Title"), Property("KDPC_C0012_P0", "new0", false), Property("KDPC_C0012_P1", "new1", false)},
+         {Title("KDPC_C0012_Title"), Property("KDPC_C0012_P0", "new0", false),
+          Property("KDPC_C0012_P1", "new1", false)},
          1,
-         {{"KDPC_Title", ""}, {"KDPC_C0012_Title", ""}, {"KDPC_C0012_P0", "new0"}, {"KDPC_C0012_P1", "old1"},
+         {{"KDPC_Title", ""},
+          {"KDPC_C0012_Title", ""},
+          {"KDPC_C0012_P0", "new0"},
+          {"KDPC_C0012_P1", "old1"},
           {"KDPC_Separator", ""}}},
         {"nothing missing: the values the user may not edit are refreshed",
          {{"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "old1"}, {"KDPC_C0012_P2", "old2"}, {"KDPC_C0012_Lost", "l"}},
@@ -230,11 +249,7 @@ TEST(CloudMerge, EntriesGoIntoTheCloudsPlace)
          {Title("KDPC_C0012_Title"), Property("KDPC_C0012_P1", "new1", false), Property("KDPC_C0012_P2", "p2", false)},
          1,
          {{"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "old1"}, {"KDPC_C0012_P2", "p2"}, {"X", "x"}}},
-        {"an empty list",
-         {},
-         {Title("KDPC_C0015_Title")},
-         1,
-         {{"KDPC_C0015_Title", ""}}},
+        {"an empty list", {}, {Title("KDPC_C0015_Title")}, 1, {{"KDPC_C0015_Title", ""}}},
         {"the newest cloud's group goes first",
          {{"KDPC_Title", ""}, {"KDPC_C0012_Title", ""}, {"KDPC_Separator", ""}},
          {Title("KDPC_C0015_Title")},
@@ -244,8 +259,12 @@ TEST(CloudMerge, EntriesGoIntoTheCloudsPlace)
          {{"KDPC_C0012_P1", "early"}, {"KDPC_Title", ""}, {"KDPC_C0012_Title", ""}, {"KDPC_Separator", ""}},
          {Title("KDPC_C0012_Title"), Property("KDPC_C0012_P1", "p1", false), Property("KDPC_C0012_P2", "p2", false)},
          1,
-         {{"KDPC_C0012_P1", "early"}, {"KDPC_Title", ""}, {"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "p1"},
-          {"KDPC_C0012_P2", "p2"}, {"KDPC_Separator", ""}}},
+         {{"KDPC_C0012_P1", "early"},
+          {"KDPC_Title", ""},
+          {"KDPC_C0012_Title", ""},
+          {"KDPC_C0012_P1", "p1"},
+          {"KDPC_C0012_P2", "p2"},
+          {"KDPC_Separator", ""}}},
         {"a missing count too high: nothing is lost",
          {{"KDPC_Title", ""}, {"KDPC_C0012_Title", ""}, {"KDPC_C0012_P1", "old"}, {"Y", "y"}},
          {Title("KDPC_C0012_Title"), Property("KDPC_C0012_P1", "p1", false)},

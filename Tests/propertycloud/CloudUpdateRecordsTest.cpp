@@ -81,8 +81,8 @@ protected:
 
 TEST_F(CloudUpdateRecords, RowsOfOneUrlShareTheFirstRowsTable)
 {
-    info.AddRow(Element(1), GS::UniString("G1"), GS::UniString("kordela.example/Product/1"),
-                Editions({{7, 3}, {9, 2}}), 11);
+    info.AddRow(Element(1), GS::UniString("G1"), GS::UniString("kordela.example/Product/1"), Editions({{7, 3}, {9, 2}}),
+                11);
     info.AddRow(Element(2), GS::UniString("G1"), GS::UniString("kordela.example/Product/1"),
                 Editions({{7, 1}, {12, 4}}), 11);
     info.AddRow(Element(3), GS::UniString("G2"), GS::UniString("kordela.example/Product/2"), Editions({}), 12);
@@ -118,7 +118,8 @@ TEST_F(CloudUpdateRecords, UpdateListNamesEachProductWithItsSmallestEditions)
 
     // A GUID holding a separator would split its record: that product is left out.
     UrlToGuidHandler::getInstance().Add(GS::UniString("kordela.example/Product/3"), GS::UniString("G3;G1,7"));
-    info.AddRow(Element(5), GS::UniString("G3;G1,7"), GS::UniString("kordela.example/Product/3"), Editions({{5, 1}}), 13);
+    info.AddRow(Element(5), GS::UniString("G3;G1,7"), GS::UniString("kordela.example/Product/3"), Editions({{5, 1}}),
+                13);
     EXPECT_EQ(UpdateList(), "G1,7,1,9,2,12,-999;G2;");
 }
 
@@ -224,12 +225,10 @@ TEST_F(CloudUpdateRecords, CloudRowsAreReadInsideTheArray)
         int32_t columns;
         std::vector<std::pair<int, int>> editions;
     };
-    for (const Case& c : {Case {{7, 1, 3, 7, 1, 5}, 2, 3, {{7, 3}}},
-                          Case {{12.9, 1, 4.7, -3, 0, -2}, 2, 3, {{12, 4}, {-3, -2}}},
-                          Case {{1e12, 1, 3, -1e12, 1, 3, std::nan(""), 1, 3, 8, 1, 1e12}, 4, 3, {{8, 2147483647}}},
-                          Case {{7, 1, 9, 1}, 2, 2, {{7, -1}, {9, -1}}},
-                          Case {{7, 1, 3}, 2, 3, {{7, 3}}},
-                          Case {{}, 0, 3, {}}}) {
+    for (const Case& c :
+         {Case {{7, 1, 3, 7, 1, 5}, 2, 3, {{7, 3}}}, Case {{12.9, 1, 4.7, -3, 0, -2}, 2, 3, {{12, 4}, {-3, -2}}},
+          Case {{1e12, 1, 3, -1e12, 1, 3, std::nan(""), 1, 3, 8, 1, 1e12}, 4, 3, {{8, 2147483647}}},
+          Case {{7, 1, 9, 1}, 2, 2, {{7, -1}, {9, -1}}}, Case {{7, 1, 3}, 2, 3, {{7, 3}}}, Case {{}, 0, 3, {}}}) {
         API_AddParType param {};
         param.typeMod = API_ParArray;
         param.dim1 = c.rows;

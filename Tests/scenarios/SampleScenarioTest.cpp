@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -13,8 +15,6 @@
 #include <fstream>
 #include <optional>
 #include <set>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -102,7 +102,8 @@ DevHostRun RunDevHost(const fs::path& scenario)
     int pipeEnds[2];
     if (::pipe(pipeEnds) != 0)
         return run;
-    const std::vector<std::string> arguments = {KORDELA_DEVHOST_PATH, "--timeout", "300", "--scenario", scenario.string()};
+    const std::vector<std::string> arguments = {KORDELA_DEVHOST_PATH, "--timeout", "300", "--scenario",
+                                                scenario.string()};
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(pipeEnds[1], STDOUT_FILENO);
@@ -132,8 +133,7 @@ DevHostRun RunDevHost(const fs::path& scenario)
     }
     ::close(pipeEnds[0]);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, Scenario, ::testing::ValuesIn(Scenarios()),
                              std::string name = info.param.path.parent_path().parent_path().filename().string() + "_" +
                                                 info.param.path.stem().string();
                              std::replace_if(
-                                 name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
-                                 '_');
+                                 name.begin(), name.end(),
+                                 [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
                              return name;
                          });

@@ -42,8 +42,9 @@ protected:
 // windowBits as zlib takes them: 15 + 16 for gzip, 15 for a zlib stream.
 std::string Inflate(const std::string& data, int windowBits)
 {
-    z_stream stream{};
-    if (inflateInit2(&stream, windowBits) != Z_OK) return {};
+    z_stream stream {};
+    if (inflateInit2(&stream, windowBits) != Z_OK)
+        return {};
     std::string out(64 * 1024, '\0');
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     stream.avail_in = static_cast<uInt>(data.size());
@@ -125,7 +126,7 @@ TEST_F(ServiceFault, QueuedAnswersAreTakenInTurnThenTheRealOne)
         long status;
         nlohmann::json fault;
     };
-    const Turn turns[] = {{true, 500, "http500"}, {true, 200, "pass"},     {false, 200, "truncated"},
+    const Turn turns[] = {{true, 500, "http500"}, {true, 200, "pass"},    {false, 200, "truncated"},
                           {true, 503, "http500"}, {true, 503, "http500"}, {true, 200, nullptr}};
     for (const Turn& turn : turns) {
         const HttpReply reply = AskMail();
@@ -173,28 +174,91 @@ TEST_F(ServiceFault, AnswersWithoutLengthCompressedOrElsewhere)
     const std::string deflated = service::DeflateCompress(normalAnswer);
     const std::string binary("\x89PNG\r\n\x1a\n\x00\xff", 10);
     const Case cases[] = {
-        {"chunked", "/GetUnreadEmailsCount2", "chunked", {{"chunk_bytes", 7}}, {}, 0, 200,
-         {{"transfer-encoding", "chunked"}, {"content-length", ""}}, normalAnswer},
+        {"chunked",
+         "/GetUnreadEmailsCount2",
+         "chunked",
+         {{"chunk_bytes", 7}},
+         {},
+         0,
+         200,
+         {{"transfer-encoding", "chunked"}, {"content-length", ""}},
+         normalAnswer},
         // Not compressed on the way for a client that accepts gzip: the body is as the test set it.
-        {"chunked, gzip accepted", "/GetUnreadEmailsCount2", "chunked", {}, {.acceptEncoding = true}, 0, 200,
-         {{"transfer-encoding", "chunked"}, {"content-encoding", ""}}, normalAnswer},
+        {"chunked, gzip accepted",
+         "/GetUnreadEmailsCount2",
+         "chunked",
+         {},
+         {.acceptEncoding = true},
+         0,
+         200,
+         {{"transfer-encoding", "chunked"}, {"content-encoding", ""}},
+         normalAnswer},
         {"chunked file", chair, "chunked", {}, {}, 0, 200, {{"content-length", ""}}, chairBytes},
-        {"chunked, cut", chair, "chunked", {{"chunk_bytes", 10}, {"send_bytes", 50}}, {}, 18, 200,
-         {{"transfer-encoding", "chunked"}}, chairBytes.substr(0, 50)},
-        {"deflate, raw", "/GetUnreadEmailsCount2", "deflate", {}, {}, 0, 200, {{"content-encoding", "deflate"}}, deflated},
-        {"deflate, decoded", "/GetUnreadEmailsCount2", "deflate", {}, {.acceptEncoding = true}, 0, 200,
-         {{"content-encoding", "deflate"}}, normalAnswer},
-        {"binary with headers", "/logos/1.png", "body",
+        {"chunked, cut",
+         chair,
+         "chunked",
+         {{"chunk_bytes", 10}, {"send_bytes", 50}},
+         {},
+         18,
+         200,
+         {{"transfer-encoding", "chunked"}},
+         chairBytes.substr(0, 50)},
+        {"deflate, raw",
+         "/GetUnreadEmailsCount2",
+         "deflate",
+         {},
+         {},
+         0,
+         200,
+         {{"content-encoding", "deflate"}},
+         deflated},
+        {"deflate, decoded",
+         "/GetUnreadEmailsCount2",
+         "deflate",
+         {},
+         {.acceptEncoding = true},
+         0,
+         200,
+         {{"content-encoding", "deflate"}},
+         normalAnswer},
+        {"binary with headers",
+         "/logos/1.png",
+         "body",
          {{"body", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0xff}},
           {"content_type", "image/png"},
           {"headers", {{"Cache-Control", "no-store"}, {"X-Kordela-Test", "1"}}}},
-         {}, 0, 200, {{"content-type", "image/png"}, {"cache-control", "no-store"}, {"x-kordela-test", "1"}}, binary},
-        {"redirect, not followed", "/Product", "redirect", {{"to", "/velmail?from=product"}}, {}, 0, 302,
-         {{"location", service.Url("/velmail?from=product")}}, ""},
-        {"redirect, followed", "/Product", "redirect", {{"to", "/kordela_data/documents/Apps/versionMac21.txt"}},
-         {.followRedirects = true}, 0, 200, {}, Get("/kordela_data/documents/Apps/versionMac21.txt").body},
-        {"redirect elsewhere", "/Product", "redirect", {{"to", "http://kordela.invalid/x"}, {"status", 301}}, {}, 0, 301,
-         {{"location", "http://kordela.invalid/x"}}, ""},
+         {},
+         0,
+         200,
+         {{"content-type", "image/png"}, {"cache-control", "no-store"}, {"x-kordela-test", "1"}},
+         binary},
+        {"redirect, not followed",
+         "/Product",
+         "redirect",
+         {{"to", "/velmail?from=product"}},
+         {},
+         0,
+         302,
+         {{"location", service.Url("/velmail?from=product")}},
+         ""},
+        {"redirect, followed",
+         "/Product",
+         "redirect",
+         {{"to", "/kordela_data/documents/Apps/versionMac21.txt"}},
+         {.followRedirects = true},
+         0,
+         200,
+         {},
+         Get("/kordela_data/documents/Apps/versionMac21.txt").body},
+        {"redirect elsewhere",
+         "/Product",
+         "redirect",
+         {{"to", "http://kordela.invalid/x"}, {"status", 301}},
+         {},
+         0,
+         301,
+         {{"location", "http://kordela.invalid/x"}},
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -202,7 +266,8 @@ TEST_F(ServiceFault, AnswersWithoutLengthCompressedOrElsewhere)
         const HttpReply reply = c.path == "/GetUnreadEmailsCount2" ? AskMail(c.request) : Get(c.path, c.request);
         EXPECT_EQ(reply.curlCode, c.curlCode) << reply.error;
         EXPECT_EQ(reply.status, c.status);
-        for (const auto& [name, value] : c.headers) EXPECT_EQ(reply.Header(name), value) << name;
+        for (const auto& [name, value] : c.headers)
+            EXPECT_EQ(reply.Header(name), value) << name;
         if (c.status < 300 || c.status >= 400) {
             EXPECT_EQ(reply.body, c.body);
         }
@@ -340,8 +405,8 @@ TEST_F(ServiceFault, FaultsCanBeLimitedScopedAndRemoved)
         {{"path", "/x"}, {"mode", "body"}, {"body", {1, 256}}},
     };
     for (const nlohmann::json& fault : refused) {
-        const HttpReply reply =
-            Fetch(service.Url("/_control/fault"), {.method = "POST", .body = fault.dump(), .contentType = "application/json"});
+        const HttpReply reply = Fetch(service.Url("/_control/fault"),
+                                      {.method = "POST", .body = fault.dump(), .contentType = "application/json"});
         EXPECT_EQ(reply.status, 400) << fault.dump();
     }
 }
@@ -353,7 +418,8 @@ TEST_F(ServiceFault, StopsPromptlyWhileRequestsAreHeld)
     auto held = std::async(std::launch::async, [this] { return AskMail(); });
     auto slow = std::async(std::launch::async, [this] { return Get("/files/generated/500MB.bin"); });
     // Both requests must be inside the service before it is told to stop.
-    for (int i = 0; i < 500 && service.Log().size() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && service.Log().size() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(service.Log().size(), 2u);
 
     EXPECT_EQ(service.Stop(), 0);  // -1 would mean it had to be killed
@@ -374,7 +440,8 @@ TEST(ServiceProcess, WritesOneLogLinePerRequestToTheLogFile)
     }
     std::ifstream in(file);
     std::vector<nlohmann::json> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line, nullptr, false));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::json::parse(line, nullptr, false));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0]["path"], "/Product");
     EXPECT_EQ(lines[1]["path"], "/velmail");

@@ -167,11 +167,9 @@ TEST_F(ServiceApi, CloudQueryAnswersOfferedCloudsOnly)
         std::size_t properties;  // 0: no KDPC element at all
     };
     const Case cases[] = {
-        {ChairGuid, 12, 3},
-        {ChairGuid, 15, 2},
+        {ChairGuid, 12, 3}, {ChairGuid, 15, 2},
         {ChairGuid, 21, 0},  // a cloud the product does not offer
-        {DoorGuid, 21, 2},
-        {"00000000-1111-2222-3333-444444444444", 12, 0},
+        {DoorGuid, 21, 2},  {"00000000-1111-2222-3333-444444444444", 12, 0},
         {ChairGuid, -1, 0},
     };
     for (const Case& c : cases) {
@@ -239,7 +237,8 @@ TEST_F(ServiceApi, BadRequestsAreRefused)
          "<Bim API='" + KeyWithThreeMails + "'><Objects><Object /></Objects></Bim>", 400},
         {"no Application", "/GetFeaturedManufacturers2", "<Bim></Bim>", 400},
         {"no Kdpc", "/GetKdpcInfoXml2",
-         "<Bim API='" + KeyWithThreeMails + "' Application='ArchiCAD'><Object ProductId='" + ChairGuid + "' /></Bim>", 400},
+         "<Bim API='" + KeyWithThreeMails + "' Application='ArchiCAD'><Object ProductId='" + ChairGuid + "' /></Bim>",
+         400},
         {"cloud id not a number", "/GetKdpcInfoXml2",
          "<Bim API='" + KeyWithThreeMails + "' Application='ArchiCAD'><Object ProductId='" + ChairGuid +
              "' /><Kdpc CloudId='twelve' /></Bim>",
@@ -251,8 +250,8 @@ TEST_F(ServiceApi, BadRequestsAreRefused)
         if (c.value) {
             reply = PostValue(c.path, *c.value);
         } else {
-            reply = Fetch(service.Url(c.path), {.method = "POST", .body = "other=1",
-                                                .contentType = "application/x-www-form-urlencoded"});
+            reply = Fetch(service.Url(c.path),
+                          {.method = "POST", .body = "other=1", .contentType = "application/x-www-form-urlencoded"});
         }
         EXPECT_EQ(reply.status, c.status) << reply.body;
     }
@@ -301,7 +300,9 @@ TEST_F(ServiceApi, CatalogueCanBeReplacedUntilReset)
 
 TEST_F(ServiceApi, PublishedCloudEditionIsAnsweredUntilReset)
 {
-    const auto cloud = [&] { return Parse(PostValue("/GetKdpcInfoXml2", CloudRequest(KeyWithThreeMails, ChairGuid, 15))); };
+    const auto cloud = [&] {
+        return Parse(PostValue("/GetKdpcInfoXml2", CloudRequest(KeyWithThreeMails, ChairGuid, 15)));
+    };
     ASSERT_TRUE(service.PublishCloud(15, 7));
     XmlElement root = cloud();
     EXPECT_EQ(Attr(root.Child("KDPC"), "EditionNumber"), "7");

@@ -35,7 +35,8 @@ inline const std::string FeaturedRequest = "<?xml version='1.0' encoding='UTF-8'
 inline std::string UpdateRequest(const std::string& key, const std::vector<std::string>& guids)
 {
     std::string objects;
-    for (const std::string& guid : guids) objects += "<Object ProductId='" + guid + "' />";
+    for (const std::string& guid : guids)
+        objects += "<Object ProductId='" + guid + "' />";
     return "<?xml version='1.0' encoding='UTF-8'?><Bim API='" + key + "'><Objects>" + objects + "</Objects></Bim>";
 }
 
@@ -67,7 +68,7 @@ protected:
     {
         const auto parsed = service::ParseXml(reply.body);
         EXPECT_TRUE(parsed.root) << parsed.error << "\n" << reply.body;
-        return parsed.root.value_or(service::XmlElement{});
+        return parsed.root.value_or(service::XmlElement {});
     }
 
     LocalService service;

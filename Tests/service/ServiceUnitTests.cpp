@@ -16,15 +16,16 @@ namespace {
 TEST(ServiceText, PercentEncodingRoundTripsEveryByte)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"a b", "a%20b"}, {"100%", "100%25"}, {"1+1", "1%2B1"}, {"ö", "%C3%B6"}, {"A-z_0.9~", "A-z_0.9~"},
-        {"&<>'\"", "%26%3C%3E%27%22"},
+        {"a b", "a%20b"}, {"100%", "100%25"},       {"1+1", "1%2B1"},
+        {"ö", "%C3%B6"},  {"A-z_0.9~", "A-z_0.9~"}, {"&<>'\"", "%26%3C%3E%27%22"},
     };
     for (const auto& [plain, encoded] : cases) {
         EXPECT_EQ(PercentEncode(plain), encoded);
         EXPECT_EQ(PercentDecode(encoded), plain);
     }
     // What is not an escape stays as it is.
-    for (const std::string text : {"%", "%4", "%zz", "a+b", "50%%"}) EXPECT_EQ(PercentDecode(text), text);
+    for (const std::string text : {"%", "%4", "%zz", "a+b", "50%%"})
+        EXPECT_EQ(PercentDecode(text), text);
 }
 
 TEST(ServiceText, QueryValuesAreTakenRaw)
@@ -34,7 +35,10 @@ TEST(ServiceText, QueryValuesAreTakenRaw)
     EXPECT_EQ(RawQueryValue("a=1", "b"), std::nullopt);
 
     const std::pair<std::string, std::pair<std::string, int>> hops[] = {
-        {"", {"", 0}}, {"kordela_hop=2", {"", 2}}, {"a=1&kordela_hop=3&b=2", {"a=1&b=2", 3}}, {"a=1", {"a=1", 0}},
+        {"", {"", 0}},
+        {"kordela_hop=2", {"", 2}},
+        {"a=1&kordela_hop=3&b=2", {"a=1&b=2", 3}},
+        {"a=1", {"a=1", 0}},
     };
     for (const auto& [query, expected] : hops) {
         std::string rest = query;
@@ -55,7 +59,10 @@ TEST(ServiceXml, WrittenTextParsesBackUnchanged)
         EXPECT_EQ(parsed.root->Child("Value")->text, text);
     }
     // Control characters cannot be carried by XML 1.0 at all.
-    EXPECT_EQ(XmlEscape(std::string("a\x01" "b\x7f" "c")), "abc");
+    EXPECT_EQ(XmlEscape(std::string("a\x01"
+                                    "b\x7f"
+                                    "c")),
+              "abc");
 }
 
 TEST(ServiceXml, OnlyWellFormedRequestsParse)
@@ -72,7 +79,8 @@ TEST(ServiceXml, OnlyWellFormedRequestsParse)
         {"<Bim a='&unknown;'/>", false},
         {"<Bim a='<'/>", false},
     };
-    for (const auto& [text, ok] : cases) EXPECT_EQ(ParseXml(text).root.has_value(), ok) << text;
+    for (const auto& [text, ok] : cases)
+        EXPECT_EQ(ParseXml(text).root.has_value(), ok) << text;
 
     const auto parsed = ParseXml("<Bim A=\"&amp;&lt;&#65;\"><X>1</X><Y/><X>2</X></Bim>");
     ASSERT_TRUE(parsed.root);
@@ -87,12 +95,10 @@ TEST(ServiceCatalogue, ProductUrlsMatchLoosely)
     const auto catalogue = Catalogue::Load(std::string(KORDELA_SAMPLES_DIR) + "/catalogue.json", error);
     ASSERT_TRUE(catalogue) << error;
     const std::pair<std::string, std::string> cases[] = {
-        {"kordela.example/Product/1234", "1234"},
-        {"http://KORDELA.example/Product/1234/", "1234"},
+        {"kordela.example/Product/1234", "1234"},   {"http://KORDELA.example/Product/1234/", "1234"},
         {"www.other.example/Product/2001", "2001"},  // the page path decides when the host differs
         {"kordela.example/product/1234", ""},        // paths keep their case
-        {"kordela.example/Product/12345", ""},
-        {"kordela.example", ""},
+        {"kordela.example/Product/12345", ""},      {"kordela.example", ""},
     };
     for (const auto& [url, id] : cases) {
         const Product* product = catalogue->FindProductByUrl(url);
@@ -106,17 +112,26 @@ TEST(ServiceCatalogue, ProductUrlsMatchLoosely)
         {{"publishedVersions", {{"twenty", "3.2"}}}},
         {{"propertyClouds", {{{"name", "no id"}}}}},
     };
-    for (const auto& j : broken) EXPECT_FALSE(Catalogue::FromJson(j, ".", error)) << j.dump();
+    for (const auto& j : broken)
+        EXPECT_FALSE(Catalogue::FromJson(j, ".", error)) << j.dump();
 }
 
 TEST(ServiceFiles, GeneratedFileNamesGiveTheirSize)
 {
     const std::pair<std::string, std::optional<std::uint64_t>> cases[] = {
-        {"50MB.bin", 50ull << 20}, {"1KB.bin", 1024}, {"7B.bin", 7}, {"0B.bin", 0}, {"4096MB.bin", 4096ull << 20},
-        {"4097MB.bin", std::nullopt}, {"5GB.bin", std::nullopt}, {"MB.bin", std::nullopt}, {"5MB.txt", std::nullopt},
+        {"50MB.bin", 50ull << 20},
+        {"1KB.bin", 1024},
+        {"7B.bin", 7},
+        {"0B.bin", 0},
+        {"4096MB.bin", 4096ull << 20},
+        {"4097MB.bin", std::nullopt},
+        {"5GB.bin", std::nullopt},
+        {"MB.bin", std::nullopt},
+        {"5MB.txt", std::nullopt},
         {"-5MB.bin", std::nullopt},
     };
-    for (const auto& [name, size] : cases) EXPECT_EQ(GeneratedFileSize(name), size) << name;
+    for (const auto& [name, size] : cases)
+        EXPECT_EQ(GeneratedFileSize(name), size) << name;
 
     auto body = MakeGeneratedBody(1000);
     std::string part;
@@ -128,11 +143,13 @@ TEST(ServiceFiles, GeneratedFileNamesGiveTheirSize)
 TEST(ServiceFiles, GeneratedFilesTakeAnyByteCountUpToFourGiBAndAreWrittenByteForByte)
 {
     const std::pair<std::string, std::optional<std::uint64_t>> cases[] = {
-        {"1GB.bin", 1ull << 30}, {"4GB.bin", 4ull << 30}, {"GB.bin", std::nullopt}, {"1gb.bin", std::nullopt},
-        {"1000001B.bin", 1000001}, {"4294967296B.bin", 4ull << 30}, {"4294967297B.bin", std::nullopt},
-        {"9999999999GB.bin", std::nullopt},
+        {"1GB.bin", 1ull << 30},           {"4GB.bin", 4ull << 30},
+        {"GB.bin", std::nullopt},          {"1gb.bin", std::nullopt},
+        {"1000001B.bin", 1000001},         {"4294967296B.bin", 4ull << 30},
+        {"4294967297B.bin", std::nullopt}, {"9999999999GB.bin", std::nullopt},
     };
-    for (const auto& [name, size] : cases) EXPECT_EQ(GeneratedFileSize(name), size) << name;
+    for (const auto& [name, size] : cases)
+        EXPECT_EQ(GeneratedFileSize(name), size) << name;
 
     // Pieces that start and end anywhere, across pages and near the largest size.
     const std::pair<std::uint64_t, std::size_t> pieces[] = {
@@ -155,7 +172,8 @@ TEST(ServiceLogos, GeneratedLogosDecodeAndTheBrokenOneDoesNot)
     const auto decode = [](const std::string& data, png_image& image) {
         image = {};
         image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_memory(&image, data.data(), data.size())) return false;
+        if (!png_image_begin_read_from_memory(&image, data.data(), data.size()))
+            return false;
         image.format = PNG_FORMAT_RGB;
         std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
         const bool ok = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);

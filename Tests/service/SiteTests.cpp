@@ -28,10 +28,12 @@ TEST_F(ServiceSite, AutoLogOnRedirectsToTheDecodedPage)
     const Case cases[] = {
         {logOn + "?redirecturl=http://127.0.0.1:1/Product", 302, "http://127.0.0.1:1/Product"},
         // The page's own "&" arrives as "%26" and is decoded; a bare "&" ends the address.
-        {logOn + "?redirecturl=http://h/KDPC/Product?productGuid=G%26addedClouds[0].Id=12%26addedClouds[0].IsLinked=true",
+        {logOn +
+             "?redirecturl=http://h/KDPC/Product?productGuid=G%26addedClouds[0].Id=12%26addedClouds[0].IsLinked=true",
          302, "http://h/KDPC/Product?productGuid=G&addedClouds[0].Id=12&addedClouds[0].IsLinked=true"},
         {logOn + "?redirecturl=http://h/velmail&other=1", 302, "http://h/velmail"},
-        {"/Account/AutoLogOn/" + UnknownKey + "/ArchiCAD/3/3.2/ArchiCAD%2015%20mac/0?redirecturl=/velmail", 302, "/velmail"},
+        {"/Account/AutoLogOn/" + UnknownKey + "/ArchiCAD/3/3.2/ArchiCAD%2015%20mac/0?redirecturl=/velmail", 302,
+         "/velmail"},
         {logOn, 302, "/"},
         {"/Account/AutoLogOn/" + KeyWithThreeMails + "/ArchiCAD/3/3.2/ArchiCAD%2021/0?redirecturl=/", 400, ""},
         {"/Account/AutoLogOn/" + KeyWithThreeMails + "?redirecturl=/", 400, ""},
@@ -51,10 +53,21 @@ TEST_F(ServiceSite, AutoLogOnRedirectsToTheDecodedPage)
 TEST_F(ServiceSite, EveryPageOfTheSiteIsServed)
 {
     const std::string pages[] = {
-        "/", "/Product", "/Product/1234", "/KDPC/Product?productGuid=" + ChairGuid, "/ifc/ifc-landing-page.html",
-        "/velmail", "/CadApplication/ProgressDialog", "/Account/UserPreference", "/CadApplication/ProductUpdate",
-        "/CadApplication/ProductUpdateResult", "/CadApplication/KdpcUpdate", "/CadApplication/KDPCUpdateResult",
-        "/archicad-help", "/Manufacturer/1/nordwood", "/Manufacturer/7/broken-logo",
+        "/",
+        "/Product",
+        "/Product/1234",
+        "/KDPC/Product?productGuid=" + ChairGuid,
+        "/ifc/ifc-landing-page.html",
+        "/velmail",
+        "/CadApplication/ProgressDialog",
+        "/Account/UserPreference",
+        "/CadApplication/ProductUpdate",
+        "/CadApplication/ProductUpdateResult",
+        "/CadApplication/KdpcUpdate",
+        "/CadApplication/KDPCUpdateResult",
+        "/archicad-help",
+        "/Manufacturer/1/nordwood",
+        "/Manufacturer/7/broken-logo",
     };
     for (const std::string& page : pages) {
         SCOPED_TRACE(page);
@@ -63,7 +76,8 @@ TEST_F(ServiceSite, EveryPageOfTheSiteIsServed)
         EXPECT_EQ(reply.Header("content-type"), "text/html; charset=utf-8");
         EXPECT_NE(reply.body.find("<html>"), std::string::npos);
     }
-    for (const std::string page : {"/Nothing", "/Product/9999", "/files/none.gsm", "/logos/99.png", "/cadapplication/kdpcupdate"}) {
+    for (const std::string page :
+         {"/Nothing", "/Product/9999", "/files/none.gsm", "/logos/99.png", "/cadapplication/kdpcupdate"}) {
         EXPECT_EQ(Get(page).status, 404) << page;
     }
 }
@@ -95,16 +109,16 @@ TEST_F(ServiceSite, InformationHostPublishesVersionAndInstaller)
 
 TEST_F(ServiceSite, DownloadsServeTheFilesAsTheyAre)
 {
-    for (const std::string file : {"library/OakChair_1234.gsm", "library/KitchenSet_4001.lcf",
-                                   "projects/SampleHouse_5001.pln"}) {
+    for (const std::string file :
+         {"library/OakChair_1234.gsm", "library/KitchenSet_4001.lcf", "projects/SampleHouse_5001.pln"}) {
         const HttpReply reply = Get("/files/" + file);
         EXPECT_EQ(reply.status, 200) << file;
         EXPECT_EQ(reply.body, SampleFile(file)) << file;
         EXPECT_EQ(reply.Header("content-type"), "application/octet-stream");
     }
     // Nothing outside the files folder, however the path is spelt.
-    for (const std::string escape : {"/files/%2E%2E/catalogue.json", "/files/library/%2E%2E/%2E%2E/catalogue.json",
-                                     "/files//etc/passwd"}) {
+    for (const std::string escape :
+         {"/files/%2E%2E/catalogue.json", "/files/library/%2E%2E/%2E%2E/catalogue.json", "/files//etc/passwd"}) {
         EXPECT_EQ(Get(escape).status, 404) << escape;
     }
 }
@@ -137,9 +151,10 @@ TEST_F(ServiceSite, GeneratedFilesComeInAnySizeUpToFourGiB)
     }
     EXPECT_EQ(wrong, 0u);
 
-    for (const auto& [path, length] : std::vector<std::pair<std::string, std::string>>{
-             {"/files/generated/1GB.bin", "1073741824"}, {"/files/generated/4GB.bin", "4294967296"},
-             {"/files/generated/1024MB.bin", "1073741824"}}) {
+    for (const auto& [path, length] :
+         std::vector<std::pair<std::string, std::string>> {{"/files/generated/1GB.bin", "1073741824"},
+                                                           {"/files/generated/4GB.bin", "4294967296"},
+                                                           {"/files/generated/1024MB.bin", "1073741824"}}) {
         const HttpReply head = Get(path, {.method = "HEAD"});
         EXPECT_EQ(head.status, 200) << path;
         EXPECT_EQ(head.Header("content-length"), length) << path;

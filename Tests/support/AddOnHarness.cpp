@@ -1,6 +1,5 @@
 #include "AddOnHarness.hpp"
 
-
 #include "DevHost/Project.hpp"
 #include "GSPrefHost.hpp"
 

@@ -23,7 +23,8 @@ std::optional<std::string> Origin()
 TEST(ScopedServiceOrigin, PutsBackWhatWasThereAlsoNothing)
 {
     const std::optional<std::string> before = Origin();
-    for (const std::optional<std::string>& outer : {std::optional<std::string>(), std::optional<std::string>("http://outer")}) {
+    for (const std::optional<std::string>& outer :
+         {std::optional<std::string>(), std::optional<std::string>("http://outer")}) {
         if (outer)
             ::setenv(OriginVariable, outer->c_str(), 1);
         else
@@ -47,7 +48,8 @@ TEST(ScopedServiceOrigin, PutsBackWhatWasThereAlsoNothing)
 
 TEST(TestPorts, ClosedPortRefusesAndSilentListenerNeverAnswers)
 {
-    const kordela::test::HttpReply refused = kordela::test::Fetch(kordela::test::RefusingOrigin() + "/", {.timeoutMs = 5000});
+    const kordela::test::HttpReply refused =
+        kordela::test::Fetch(kordela::test::RefusingOrigin() + "/", {.timeoutMs = 5000});
     EXPECT_EQ(refused.curlCode, 7) << refused.error;  // could not connect
 
     kordela::test::SilentListener silent;
@@ -84,11 +86,9 @@ TEST(BridgeAnswer, ReadsTheFirstAnswerOfTheCallOnly)
     const BridgeCall call {.message = "addKDPC", .callback = "AddKDPC_callback", .legacyFunction = "ExtAddKDPC"};
     const std::vector<std::string> none {"page 1 loads x", "page 1 received Other_callback: \"1, 2\""};
     EXPECT_EQ(kordela::test::BridgeAnswer(none, call), std::nullopt);
-    const std::vector<std::string> lines {"page 1 loads x",
-                                          kordela::test::ModernPages ? "page 1 received AddKDPC_callback: \"12, 0\""
-                                                                     : "page 1 got 0",
-                                          kordela::test::ModernPages ? "page 1 received AddKDPC_callback: \"13, 1\""
-                                                                     : "page 1 got 1"};
+    const std::vector<std::string> lines {
+        "page 1 loads x", kordela::test::ModernPages ? "page 1 received AddKDPC_callback: \"12, 0\"" : "page 1 got 0",
+        kordela::test::ModernPages ? "page 1 received AddKDPC_callback: \"13, 1\"" : "page 1 got 1"};
     EXPECT_EQ(kordela::test::BridgeAnswer(lines, call), kordela::test::ModernPages ? "12, 0" : "0");
 }
 

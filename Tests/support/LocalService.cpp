@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -54,14 +54,18 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user)
 {
     auto* reply = static_cast<HttpReply*>(user);
     const std::string line(data, size * count);
-    if (line.rfind("HTTP/", 0) == 0) reply->headers.clear();  // a new answer after a redirect
+    if (line.rfind("HTTP/", 0) == 0)
+        reply->headers.clear();  // a new answer after a redirect
     const std::size_t colon = line.find(':');
     if (colon != std::string::npos) {
         std::string name = line.substr(0, colon);
-        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         std::string value = line.substr(colon + 1);
-        while (!value.empty() && std::isspace(static_cast<unsigned char>(value.front()))) value.erase(0, 1);
-        while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back()))) value.pop_back();
+        while (!value.empty() && std::isspace(static_cast<unsigned char>(value.front())))
+            value.erase(0, 1);
+        while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back())))
+            value.pop_back();
         reply->headers[name] = value;
     }
     return size * count;
@@ -92,11 +96,14 @@ std::string ReadLine(int fd)
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        pollfd entry{fd, POLLIN, 0};
-        if (poll(&entry, 1, 200) <= 0) continue;
+        pollfd entry {fd, POLLIN, 0};
+        if (poll(&entry, 1, 200) <= 0)
+            continue;
         char c = 0;
-        if (read(fd, &c, 1) != 1) break;
-        if (c == '\n') return line;
+        if (read(fd, &c, 1) != 1)
+            break;
+        if (c == '\n')
+            return line;
         line += c;
     }
     return {};
@@ -122,7 +129,8 @@ HttpReply Fetch(const std::string& url, const HttpRequest& request)
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, request.timeoutMs);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    if (request.acceptEncoding) curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
+    if (request.acceptEncoding)
+        curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
 
     std::unique_ptr<curl_mime, CurlDeleter> mime;
     if (request.formValue) {
@@ -143,19 +151,23 @@ HttpReply Fetch(const std::string& url, const HttpRequest& request)
 
     std::unique_ptr<curl_slist, CurlDeleter> headers;
     std::vector<std::string> lines = request.headers;
-    if (!request.contentType.empty()) lines.push_back("Content-Type: " + request.contentType);
-    for (const std::string& line : lines) headers.reset(curl_slist_append(headers.release(), line.c_str()));
-    if (headers) curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    if (!request.contentType.empty())
+        lines.push_back("Content-Type: " + request.contentType);
+    for (const std::string& line : lines)
+        headers.reset(curl_slist_append(headers.release(), line.c_str()));
+    if (headers)
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
 
     const CURLcode code = curl_easy_perform(c);
     reply.curlCode = static_cast<int>(code);
-    if (code != CURLE_OK) reply.error = curl_easy_strerror(code);
+    if (code != CURLE_OK)
+        reply.error = curl_easy_strerror(code);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     curl_easy_getinfo(c, CURLINFO_REDIRECT_COUNT, &reply.redirects);
     return reply;
 }
 
-LocalService::LocalService() : LocalService(Options{}) {}
+LocalService::LocalService() : LocalService(Options {}) {}
 
 LocalService::LocalService(Options options) : options_(std::move(options))
 {
@@ -171,20 +183,22 @@ void LocalService::Start()
 {
     int out[2];
     int in[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
+    if (pipe2(out, O_CLOEXEC) != 0)
+        return;
     if (pipe2(in, O_CLOEXEC) != 0) {
         close(out[0]);
         close(out[1]);
         return;
     }
-    std::vector<std::string> args = {options_.executable, "--port", "0", "--catalogue", options_.catalogue,
-                                     "--stop-on-stdin-eof"};
+    std::vector<std::string> args = {options_.executable, "--port",           "0",
+                                     "--catalogue",       options_.catalogue, "--stop-on-stdin-eof"};
     if (!options_.logFile.empty()) {
         args.push_back("--log");
         args.push_back(options_.logFile);
     }
     std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -220,7 +234,8 @@ void LocalService::Start()
 
 int LocalService::Stop()
 {
-    if (pid_ <= 0) return -1;
+    if (pid_ <= 0)
+        return -1;
     kill(pid_, SIGTERM);
     int status = 0;
     int result = -1;
@@ -231,7 +246,8 @@ int LocalService::Stop()
             result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             break;
         }
-        if (done < 0) break;
+        if (done < 0)
+            break;
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid_, SIGKILL);
             waitpid(pid_, &status, 0);
@@ -241,7 +257,8 @@ int LocalService::Stop()
     }
     pid_ = -1;
     origin_.clear();
-    if (stdinPipe_ >= 0) close(stdinPipe_);
+    if (stdinPipe_ >= 0)
+        close(stdinPipe_);
     stdinPipe_ = -1;
     return result;
 }
@@ -251,7 +268,7 @@ bool LocalService::SetFault(const std::string& path, const std::string& mode, co
     nlohmann::json fault = extra.is_object() ? extra : nlohmann::json::object();
     fault["path"] = path;
     fault["mode"] = mode;
-    HttpRequest request{.method = "POST", .body = fault.dump(), .contentType = "application/json"};
+    HttpRequest request {.method = "POST", .body = fault.dump(), .contentType = "application/json"};
     return Fetch(Url("/_control/fault"), request).status == 200;
 }
 
@@ -269,7 +286,7 @@ nlohmann::json LocalService::Log() const
 
 bool LocalService::SetCatalogue(const nlohmann::json& catalogue)
 {
-    HttpRequest request{.method = "POST", .body = catalogue.dump(), .contentType = "application/json"};
+    HttpRequest request {.method = "POST", .body = catalogue.dump(), .contentType = "application/json"};
     return Fetch(Url("/_control/catalogue"), request).status == 200;
 }
 

@@ -26,18 +26,18 @@ namespace kordela::test {
 
 struct HttpRequest {
     std::string method = "GET";
-    std::optional<std::string> formValue{};  // sent as the multipart field "value" (POST)
-    std::string body{};                      // a raw POST body when there is no form value
-    std::string contentType{};               // of the raw body
-    std::vector<std::string> headers{};      // "Name: value"
+    std::optional<std::string> formValue {};  // sent as the multipart field "value" (POST)
+    std::string body {};                      // a raw POST body when there is no form value
+    std::string contentType {};               // of the raw body
+    std::vector<std::string> headers {};      // "Name: value"
     bool followRedirects = false;
     bool acceptEncoding = false;  // let libcurl ask for and decode compressed answers
     long timeoutMs = 60000;
 };
 
 struct HttpReply {
-    int curlCode = -1;        // 0 when the transfer completed
-    std::string error;        // libcurl's text when it did not
+    int curlCode = -1;  // 0 when the transfer completed
+    std::string error;  // libcurl's text when it did not
     long status = 0;
     std::string body;
     std::map<std::string, std::string> headers;  // names in lower case
@@ -61,7 +61,7 @@ public:
     struct Options {
         std::string executable = KORDELA_SERVICE_EXE;
         std::string catalogue = std::string(KORDELA_SAMPLES_DIR) + "/catalogue.json";
-        std::string logFile{};  // empty: the service's request lines go to the test's standard error
+        std::string logFile {};  // empty: the service's request lines go to the test's standard error
 
         // A service whose request lines go nowhere: tests read the log through Log().
         static Options Quiet()
@@ -87,7 +87,8 @@ public:
 
     // Misbehaviour on one path (or "/prefix/*"); extra holds the mode's settings,
     // e.g. {{"seconds", 5}} or {{"count", 1}}. False when the service refused it.
-    bool SetFault(const std::string& path, const std::string& mode, const nlohmann::json& extra = nlohmann::json::object());
+    bool SetFault(const std::string& path, const std::string& mode,
+                  const nlohmann::json& extra = nlohmann::json::object());
     // Clears the log and the faults, restores the catalogue, releases held requests.
     bool Reset();
     // Every request received since the last reset, oldest first.

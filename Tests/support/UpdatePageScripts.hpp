@@ -13,18 +13,18 @@
 struct UpdatePageNames {
     const char* updatePage;
     const char* resultPage;
-    const char* getInfo;        // message asking for the update list
-    const char* doUpdate;       // message sending the choice
-    const char* resultGetInfo;  // message asking for the result list
+    const char* getInfo;         // message asking for the update list
+    const char* doUpdate;        // message sending the choice
+    const char* resultGetInfo;   // message asking for the result list
     const char* legacyDoUpdate;  // the legacy script object's function taking the choice
 };
 
-inline constexpr UpdatePageNames ObjectUpdatePages {"/CadApplication/ProductUpdate", "/CadApplication/ProductUpdateResult",
-                                                    "productUpdateGetInfo", "productUpdateDoUpdate",
-                                                    "productUpdateResultGetInfo", "ExtUpdateProducts"};
+inline constexpr UpdatePageNames ObjectUpdatePages {
+    "/CadApplication/ProductUpdate", "/CadApplication/ProductUpdateResult", "productUpdateGetInfo",
+    "productUpdateDoUpdate",         "productUpdateResultGetInfo",          "ExtUpdateProducts"};
 inline constexpr UpdatePageNames CloudUpdatePages {"/CadApplication/KdpcUpdate", "/CadApplication/KDPCUpdateResult",
-                                                   "kdpcUpdateGetInfo", "kdpcUpdateDoUpdate", "kdpcUpdateResultGetInfo",
-                                                   "ExtUpdateKDPC"};
+                                                   "kdpcUpdateGetInfo",          "kdpcUpdateDoUpdate",
+                                                   "kdpcUpdateResultGetInfo",    "ExtUpdateKDPC"};
 
 inline void ScriptUpdatePage(DevHost::ScriptedPages& pages, const UpdatePageNames& names,
                              const std::string& expectedList, const std::string& choice)

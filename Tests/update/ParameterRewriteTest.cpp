@@ -15,8 +15,7 @@ struct EntrySpec {
     EntrySpec(std::string n, std::string t = "String", const char* v = "v", bool o = false, std::string s = "",
               std::string m = "")
         : name(std::move(n)), type(std::move(t)), value(v), obsolete(o), style(std::move(s)), modifier(std::move(m))
-    {
-    }
+    {}
     std::string name;
     std::string type;
     const char* value;
@@ -184,12 +183,11 @@ TEST(ParameterRewrite, RebuiltRecordsTakeTypeFlagsAndValuesFromTheEntries)
         double number;
         const char* text;
     };
-    for (const Expected& e : {Expected {"KD_productguid", APIParT_CString, 0xC0, 0, "G-1"},
-                              Expected {"KD_ProductGuid", APIParT_CString, 0x40, 0, "g"},
-                              Expected {"W", APIParT_RealNum, 0x43, 2.5, nullptr},
-                              Expected {"N", APIParT_Integer, 0x40, 2.5, nullptr},
-                              Expected {"Q", APIParT_Integer, 0x40, 7, nullptr},
-                              Expected {"E", APIParT_CString, 0x40, 0, ""}}) {
+    for (const Expected& e :
+         {Expected {"KD_productguid", APIParT_CString, 0xC0, 0, "G-1"},
+          Expected {"KD_ProductGuid", APIParT_CString, 0x40, 0, "g"},
+          Expected {"W", APIParT_RealNum, 0x43, 2.5, nullptr}, Expected {"N", APIParT_Integer, 0x40, 2.5, nullptr},
+          Expected {"Q", APIParT_Integer, 0x40, 7, nullptr}, Expected {"E", APIParT_CString, 0x40, 0, ""}}) {
         const API_AddParType& record = Find(list, e.name);
         EXPECT_EQ(record.typeID, e.type) << e.name;
         EXPECT_EQ(record.flags, e.flags) << e.name;
@@ -203,7 +201,8 @@ TEST(ParameterRewrite, RebuiltRecordsTakeTypeFlagsAndValuesFromTheEntries)
 
 TEST(ParameterRewrite, InPlaceUpdateAddsFlagsAndReportsUnknownTypes)
 {
-    std::vector<API_AddParType> list = List({"KD_prodaturl", "KD_Title", "KD_Separator", "S", "R", "I", "U", "KD_Separator2"});
+    std::vector<API_AddParType> list =
+        List({"KD_prodaturl", "KD_Title", "KD_Separator", "S", "R", "I", "U", "KD_Separator2"});
     list[3] = Record("S", APIParT_RealNum, 9, APIParFlg_Child);
     list[3].index = 3;
     std::vector<std::string> reported;
@@ -220,10 +219,9 @@ TEST(ParameterRewrite, InPlaceUpdateAddsFlagsAndReportsUnknownTypes)
     list = List({"KD_prodaturl", "KD_Title", "KD_Separator", "S", "R", "I", "U", "KD_Separator2"});
     list[3].flags = APIParFlg_Child;
     reported.clear();
-    RewriteLibPartParameters(list,
-                             Entries({{"S", "String", "text"}, {"R", "Real", "1.25"}, {"I", "Integer", "2.5"},
-                                      {"U", "Mystery", "3"}}),
-                             [&](const std::string& type) { reported.push_back(type); });
+    RewriteLibPartParameters(
+        list, Entries({{"S", "String", "text"}, {"R", "Real", "1.25"}, {"I", "Integer", "2.5"}, {"U", "Mystery", "3"}}),
+        [&](const std::string& type) { reported.push_back(type); });
     EXPECT_EQ(Names(list), (std::vector<std::string> {"KD_prodaturl", "KD_Title", "KD_Separator", "S", "R", "I", "U",
                                                       "KD_Separator2"}));
     EXPECT_EQ(ParameterTextOf(Find(list, "S")), "text");
@@ -262,12 +260,17 @@ TEST(ParameterRewrite, TextsAreCutToTheirFieldsAndConvertedFromUtf8)
 
 TEST(ParameterRewrite, InstanceRecordsKeepTheirTypes)
 {
-    std::vector<API_AddParType> list = {Record("T", APIParT_CString), Record("N", APIParT_RealNum, 0, APIParFlg_BoldName),
-                                        Record("KD_productguid", APIParT_CString), Record("O"), Record("T", APIParT_CString)};
+    std::vector<API_AddParType> list = {
+        Record("T", APIParT_CString), Record("N", APIParT_RealNum, 0, APIParFlg_BoldName),
+        Record("KD_productguid", APIParT_CString), Record("O"), Record("T", APIParT_CString)};
     std::vector<std::string> reported;
     UpdateInstanceParameters(list.data(), list.size(),
-                             Entries({{"T", "Real", "1.5"}, {"N", "Integer", "2.7"}, {"KD_productguid", "String", "G"},
-                                      {"O", "Real", "3", true}, {"Z", "Odd", "1"}, {"N", "Odd", "1"}}),
+                             Entries({{"T", "Real", "1.5"},
+                                      {"N", "Integer", "2.7"},
+                                      {"KD_productguid", "String", "G"},
+                                      {"O", "Real", "3", true},
+                                      {"Z", "Odd", "1"},
+                                      {"N", "Odd", "1"}}),
                              [&](const std::string& type) { reported.push_back(type); });
     EXPECT_EQ(list[0].typeID, APIParT_CString);
     EXPECT_EQ(ParameterTextOf(list[0]), "1.5");
@@ -300,12 +303,8 @@ TEST(ParameterRewrite, PreparedEntriesMatchEachListByItsOwnNames)
         std::vector<double> values;  // each record's value afterwards; 0 for a record no entry names
     };
     const Case cases[] = {
-        {{"A", "B", "X"}, {1, 2, 0}},
-        {{"A", "B", "X"}, {1, 2, 0}},
-        {{"A", "X", "B"}, {1, 0, 2}},
-        {{"a", "C", "B"}, {1, 3, 2}},
-        {{"A", "B"}, {1, 2}},
-        {{"X", "Y", "Z"}, {0, 0, 0}},
+        {{"A", "B", "X"}, {1, 2, 0}}, {{"A", "B", "X"}, {1, 2, 0}}, {{"A", "X", "B"}, {1, 0, 2}},
+        {{"a", "C", "B"}, {1, 3, 2}}, {{"A", "B"}, {1, 2}},         {{"X", "Y", "Z"}, {0, 0, 0}},
         {{"A", "B", "X"}, {1, 2, 0}},
     };
     for (size_t c = 0; c < std::size(cases); ++c) {
@@ -336,13 +335,17 @@ TEST(ParameterText, NamesAreFoundAsTheHostComparesThem)
         bool equal;
     };
     const Case cases[] = {
-        {Record("KD_prodatUrl"), "KD_prodaturl", true}, {Record("KD_edinum"), "KD_edinum2", false},
-        {full, fullName, true}, {full, fullName.substr(1), false}, {Record(""), "", true},
+        {Record("KD_prodatUrl"), "KD_prodaturl", true},
+        {Record("KD_edinum"), "KD_edinum2", false},
+        {full, fullName, true},
+        {full, fullName.substr(1), false},
+        {Record(""), "", true},
     };
     NameIndex index;
     for (const Case& c : cases) {
         EXPECT_EQ(HasName(c.record, c.name.c_str()), c.equal) << c.name;
-        EXPECT_EQ(HasName(c.record, c.name.c_str()), CHEqualCStrings(ParameterNameOf(c.record).c_str(), c.name.c_str()));
+        EXPECT_EQ(HasName(c.record, c.name.c_str()),
+                  CHEqualCStrings(ParameterNameOf(c.record).c_str(), c.name.c_str()));
         EXPECT_STREQ(ParameterName(c.record).c_str(), ParameterNameOf(c.record).c_str());
     }
     index.Add("KD_Title", 0);

@@ -110,8 +110,10 @@ TEST_F(UpdateRulesTest, PageChoiceSetsNewEditionsAndSelection)
     };
     // Rows: G1 unselected, G1 selected, G2 unselected, G2 selected; all at edition 1.
     const std::vector<Case> cases = {
-        {"true selects all rows of a product, false only touches selected rows", "G1,5,true;G2,4,false;",
-         {5, 5, 1, 4}, {true, true, false, true}},
+        {"true selects all rows of a product, false only touches selected rows",
+         "G1,5,true;G2,4,false;",
+         {5, 5, 1, 4},
+         {true, true, false, true}},
         {"the last record needs no closing semicolon", "G1,5,true;G2,4,false", {5, 5, 1, 4}, {true, true, false, true}},
         {"a flag 1 is false", "G1,5,1", {1, 5, 1, 1}, {false, true, false, true}},
         {"letter case of true does not matter", "G1,6,TRUE", {6, 6, 1, 1}, {true, true, false, true}},
@@ -171,10 +173,12 @@ TEST(UpdateAnswer, RequestListsTheProductsInOrder)
     EXPECT_EQ(BuildUpdateRequest("KEY", {GS::UniString("A"), GS::UniString("B")}),
               "<?xml version='1.0' encoding='UTF-8'?><Bim API='KEY'><Objects><Object ProductId='A' />"
               "<Object ProductId='B' /></Objects></Bim>");
-    EXPECT_EQ(BuildUpdateRequest("K", {}), "<?xml version='1.0' encoding='UTF-8'?><Bim API='K'><Objects></Objects></Bim>");
-    EXPECT_EQ(BuildUpdateRequest("K'", {GS::UniString("a'/><x")}),
-              "<?xml version='1.0' encoding='UTF-8'?><Bim API='K&apos;'><Objects><Object ProductId='a&apos;/&gt;&lt;x' />"
-              "</Objects></Bim>");
+    EXPECT_EQ(BuildUpdateRequest("K", {}),
+              "<?xml version='1.0' encoding='UTF-8'?><Bim API='K'><Objects></Objects></Bim>");
+    EXPECT_EQ(
+        BuildUpdateRequest("K'", {GS::UniString("a'/><x")}),
+        "<?xml version='1.0' encoding='UTF-8'?><Bim API='K&apos;'><Objects><Object ProductId='a&apos;/&gt;&lt;x' />"
+        "</Objects></Bim>");
 }
 
 namespace {
@@ -183,7 +187,8 @@ std::string Parameter(const std::string& name, const std::string& value, const s
 {
     const std::string attributes = "VariableName='" + name +
                                    "' BIMParameterName='b' VariableDescription='d' VariableType='String' "
-                                   "VariableStyle='' VariableModifier='' " + extra;
+                                   "VariableStyle='' VariableModifier='' " +
+                                   extra;
     if (value == "<empty>")
         return "<Parameter " + attributes + "/>";
     return "<Parameter " + attributes + ">" + value + "</Parameter>";
@@ -256,11 +261,11 @@ TEST(UpdateAnswer, BlocksAreAcceptedOncePerRequestedProduct)
 TEST(UpdateAnswer, EntriesKeepTheirAttributesAndDecodedValues)
 {
     const std::string longValue(2000, 'v');
-    const AnswerResult result = Read(Block("A", "3",
-                                           Parameter("E", "<empty>", "Obsolete='true'") +
-                                               Parameter("S", "a%20b+c", "Obsolete='false'") +
-                                               Parameter("L", longValue, "") + Parameter("O", "x", "Obsolete='TRUE'")),
-                                     {"A"});
+    const AnswerResult result =
+        Read(Block("A", "3",
+                   Parameter("E", "<empty>", "Obsolete='true'") + Parameter("S", "a%20b+c", "Obsolete='false'") +
+                       Parameter("L", longValue, "") + Parameter("O", "x", "Obsolete='TRUE'")),
+             {"A"});
     ASSERT_EQ(result.table.GetSize(), 1u);
     const UpdateEntries& entries = result.table.Get(GS::UniString("A"))->entries;
     ASSERT_EQ(entries.GetSize(), 6u);

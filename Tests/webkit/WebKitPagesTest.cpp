@@ -7,13 +7,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -24,7 +24,9 @@ constexpr bool Legacy = KORDELA_HOST_VERSION < 19;
 const std::string ChairGuid = "6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B";
 const std::string Chair = "11111111-1111-4111-8111-111111111111";
 // A product GUID as a part may carry it: everything that can end a script string or element.
-const std::string TrickyGuid = "Halo \"lamp\" 'x' \\ a\nb\r\xE2\x80\xA8" "c </script> d";
+const std::string TrickyGuid =
+    "Halo \"lamp\" 'x' \\ a\nb\r\xE2\x80\xA8"
+    "c </script> d";
 
 bool OnPath(const std::string& program)
 {
@@ -114,7 +116,8 @@ protected:
     {
         const fs::path file = folder_ / "test.scenario";
         std::ofstream(file) << "open-project "
-                            << (project.empty() ? std::string(KORDELA_SOURCE_DIR) + "/Samples/project/Project.json" : project)
+                            << (project.empty() ? std::string(KORDELA_SOURCE_DIR) + "/Samples/project/Project.json"
+                                                : project)
                             << "\nmenu 32500\ntype 32606 5 \"3f2504e0-4f89-11d3-9a0c-0305e82c3301\"\nclick 32606 1\n"
                             << scenario;
         const std::string command = prefix_ + KORDELA_DEVHOST_PATH + " --engine webkit --timeout " +
@@ -152,7 +155,8 @@ TEST_F(RealPages, ADownloadHandedOverByThePageRunsBehindTheProgressPage)
     EXPECT_TRUE(run.Has("/KordelaLibrary/OakChair_1234.gsm")) << run.transcript;
     EXPECT_FALSE(run.Has("script failed")) << run.transcript;
     // A page line is left to the real page, and the transcript says so.
-    EXPECT_TRUE(run.Has("not played by the real page engine (its page does what its own script says): page /Product post"))
+    EXPECT_TRUE(
+        run.Has("not played by the real page engine (its page does what its own script says): page /Product post"))
         << run.transcript;
 }
 
@@ -189,7 +193,9 @@ TEST_F(RealPages, TheObjectUpdateListsReachThePagesExactly)
 {
     const std::string chosen = ChairGuid + ",4,true;" + TrickyGuid + ",2,true";
     Choose({{"productUpdate", chosen}});
-    const Played run = Play("page /CadApplication/ProductUpdateResult close\nclick 3\nprint-part \"Oak dining chair\"\n", ProjectWithLampGuid(TrickyGuid));
+    const Played run =
+        Play("page /CadApplication/ProductUpdateResult close\nclick 3\nprint-part \"Oak dining chair\"\n",
+             ProjectWithLampGuid(TrickyGuid));
     ASSERT_EQ(run.status, 0) << run.transcript;
     const auto received = run.Said("FakePost ");
     ASSERT_EQ(received.size(), 2u) << run.transcript;
@@ -212,7 +218,8 @@ TEST_F(RealPages, CloudCallsReachTheAddOnAndTheirResultsThePage)
 {
     // Attaching twice and unlinking twice fail the second time with negative codes.
     Choose({{"cloudActions", {"attach 15", "attach 15", "unlink 15", "unlink 15", "link 15"}}});
-    const Played run = Play("select " + Chair + "\npage /KDPC/Product close\nclick 5\nprint-part \"Oak dining chair\"\n");
+    const Played run =
+        Play("select " + Chair + "\npage /KDPC/Product close\nclick 5\nprint-part \"Oak dining chair\"\n");
     ASSERT_EQ(run.status, 0) << run.transcript;
     if (Legacy) {
         EXPECT_EQ(run.Said("ExtAddKDPC "), std::vector<std::string>({"15 gave 0", "15 gave -4"})) << run.transcript;

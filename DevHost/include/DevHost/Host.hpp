@@ -92,7 +92,7 @@ public:
 
     // What the scripted user does when a modal dialog opens; without it the dialog gets its close box.
     std::function<void(short dialogId)> modalDriver;
-    std::deque<int> alertAnswers;                     // buttons to press, one per alert
+    std::deque<int> alertAnswers;                        // buttons to press, one per alert
     std::deque<std::optional<std::string>> folderPicks;  // folders to pick, nullopt = cancel
 
     // Lines reach echo in blocks: at each modal turn and scenario step, at the end, on

@@ -4,8 +4,8 @@
 // engines differ in how pages load and run.
 #pragma once
 
-#include "Cocoa.hpp"
 #include "ClockHost.hpp"
+#include "Cocoa.hpp"
 #include "WebBackend.hpp"
 
 #include <chrono>

@@ -41,7 +41,7 @@ struct LibraryPartData {
 struct PlacedElement {
     API_Guid guid;
     API_ElemTypeID type = API_ZombieElemID;
-    std::string partId;   // own unique id of its library part; empty for walls, zones, ...
+    std::string partId;  // own unique id of its library part; empty for walls, zones, ...
     int32_t libInd = 0;
     bool editable = true;
     std::vector<Parameter> params;

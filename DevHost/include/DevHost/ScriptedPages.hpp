@@ -23,7 +23,6 @@ struct PageStep {
 
 class ScriptedPages final : public PageEngine {
 public:
-
     void AddStep(const std::string& pattern, PageStep step);
     void SetBody(const std::string& pattern, const std::string& body);
     // Drops the script of exactly this pattern: the page does nothing more when it loads.

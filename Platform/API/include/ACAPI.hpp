@@ -81,7 +81,7 @@ struct API_Guid {
         return true;
     }
 };
-API_Guid APIGuidFromString(const char* text);  // the null GUID for anything malformed
+API_Guid APIGuidFromString(const char* text);         // the null GUID for anything malformed
 GS::UniString APIGuidToString(const API_Guid& guid);  // upper case, without braces
 
 // Element types by number.
@@ -205,10 +205,10 @@ struct API_LibPart {
     char ownUnID[API_UniqueIDLen] = {};
     char parentUnID[API_UniqueIDLen] = {};
     char16_t file_UName[API_UniLongNameLen] = {};  // the part's file name, without its folders
-    bool missingDef = false;   // the part's file is gone
-    bool isTemplate = false;   // a template, not a part of its own
-    bool isMacro = false;      // called by other parts, never placed by itself
-    bool isPlaceable = false;  // a tool can place it
+    bool missingDef = false;                       // the part's file is gone
+    bool isTemplate = false;                       // a template, not a part of its own
+    bool isMacro = false;                          // called by other parts, never placed by itself
+    bool isPlaceable = false;                      // a tool can place it
     // Not owned: when set, ACAPI_LibPart_Get fills it and ACAPI_LibPart_Register reads it.
     IO::Location* location = nullptr;
 };
@@ -386,4 +386,3 @@ GSErrCode ACAPI_CallUndoableCommand(const GS::UniString& undoString, const std::
 GSErrCode ACAPI_OpenUndoableSession(const GS::UniString& undoString);
 GSErrCode ACAPI_CloseUndoableSession();
 #endif
-

@@ -368,8 +368,7 @@ public:
     std::optional<Platform::ScriptValue> callWebScriptMethod(const NSString& name,
                                                              const std::vector<Platform::ScriptValue>& args);
     std::optional<Platform::ScriptValue> CallNative(const std::string& object, const std::string& function,
-                                                    const std::vector<Platform::ScriptValue>& args,
-                                                    std::string* error);
+                                                    const std::vector<Platform::ScriptValue>& args, std::string* error);
 
 private:
     WebView& view_;

@@ -54,12 +54,15 @@ void NSView::MoveToWindow(NSWindow* window)
 }
 
 NSWindow::NSWindow(NSRect frame, NSUInteger styleMask, NSString title)
-    : number_(nextWindowNumber++), title_(std::move(title)), styleMask_(styleMask), frame_(frame),
+    : number_(nextWindowNumber++),
+      title_(std::move(title)),
+      styleMask_(styleMask),
+      frame_(frame),
       contentView_(std::make_shared<NSView>(NSMakeRect(0, 0, frame.size.width, frame.size.height)))
 {
     contentView_->MoveToWindow(this);
-    Platform::GetWebBackend().WindowEvent(*this, "created \"" + title_ + "\" " + Describe(frame_) + " style mask " +
-                                                     std::to_string(styleMask_));
+    Platform::GetWebBackend().WindowEvent(
+        *this, "created \"" + title_ + "\" " + Describe(frame_) + " style mask " + std::to_string(styleMask_));
 }
 
 NSWindow::~NSWindow()
@@ -192,8 +195,9 @@ void NSWindowController::LoadNib()
     }
     const nlohmann::json none;
     const nlohmann::json windowSpec = nib.contains("window") ? nib["window"] : nlohmann::json::object();
-    auto window = std::make_shared<NSWindow>(ReadRect(windowSpec.contains("frame") ? windowSpec["frame"] : none, NSMakeRect(0, 0, 800, 600)),
-                                             windowSpec.value("styleMask", 15ul), windowSpec.value("title", std::string()));
+    auto window = std::make_shared<NSWindow>(
+        ReadRect(windowSpec.contains("frame") ? windowSpec["frame"] : none, NSMakeRect(0, 0, 800, 600)),
+        windowSpec.value("styleMask", 15ul), windowSpec.value("title", std::string()));
     std::map<std::string, std::shared_ptr<NSObject>> objects;
     const nlohmann::json objectSpecs = nib.contains("objects") ? nib["objects"] : nlohmann::json::object();
     for (const auto& [id, spec] : objectSpecs.items()) {

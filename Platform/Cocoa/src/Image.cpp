@@ -32,7 +32,8 @@ Icon Icon::FromNativeImage(const void* nativeImage)
     Icon icon;
     if (const auto* image = static_cast<const NSImage*>(nativeImage); image != nullptr) {
         const NSSize size = image->size();
-        icon.image_ = std::to_string(static_cast<int>(size.width)) + "x" + std::to_string(static_cast<int>(size.height));
+        icon.image_ =
+            std::to_string(static_cast<int>(size.width)) + "x" + std::to_string(static_cast<int>(size.height));
     }
     return icon;
 }

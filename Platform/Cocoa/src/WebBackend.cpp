@@ -1,5 +1,5 @@
-#include "ScriptValue.hpp"
 #include "WebBackend.hpp"
+#include "ScriptValue.hpp"
 
 #include "Cocoa.hpp"
 

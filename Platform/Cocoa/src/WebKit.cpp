@@ -35,8 +35,7 @@ bool WKUserContentController::Deliver(const NSString& name, const NSDictionary& 
 
 WKWebView::WKWebView(NSRect frame, const WKWebViewConfiguration& configuration)
     : NSView(frame), id_(nextPageId++), contentController_(configuration.SharedContentController())
-{
-}
+{}
 
 WKWebView::~WKWebView()
 {
@@ -49,7 +48,8 @@ void WKWebView::loadRequest(const NSURLRequest& request)
     Platform::GetWebBackend().Load(*this, url_);
 }
 
-void WKWebView::evaluateJavaScript(const NSString& script, const std::function<void(const NSString&)>& completionHandler)
+void WKWebView::evaluateJavaScript(const NSString& script,
+                                   const std::function<void(const NSString&)>& completionHandler)
 {
     const std::string result = Platform::GetWebBackend().Evaluate(*this, script);
     if (completionHandler)
@@ -64,7 +64,8 @@ bool WKWebView::PostMessage(const std::string& handler, const Platform::ScriptDi
 }
 
 std::optional<Platform::ScriptValue> WKWebView::CallObject(const std::string& object, const std::string& function,
-                                                           const std::vector<Platform::ScriptValue>&, std::string* error)
+                                                           const std::vector<Platform::ScriptValue>&,
+                                                           std::string* error)
 {
     if (error != nullptr)
         *error = "window." + object + "." + function + " is not a function";
@@ -77,8 +78,8 @@ void WebScriptObject::setValue(std::weak_ptr<WebScripting> object, const NSStrin
     values_.emplace_back(key, std::move(object));
 }
 
-std::optional<Platform::ScriptValue> WebScriptObject::callWebScriptMethod(const NSString& name,
-                                                                          const std::vector<Platform::ScriptValue>& args)
+std::optional<Platform::ScriptValue> WebScriptObject::callWebScriptMethod(
+    const NSString& name, const std::vector<Platform::ScriptValue>& args)
 {
     return Platform::GetWebBackend().CallFunction(view_, name, args);
 }

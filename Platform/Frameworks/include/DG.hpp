@@ -47,9 +47,18 @@ public:
     // empty icon. The icon keeps what it needs, so the image may go afterwards.
     static Icon FromNativeImage(const void* nativeImage);
 
-    bool IsEmpty() const { return iconId_ == 0 && imageFile_.empty() && image_.empty(); }
-    short GetResourceId() const { return iconId_; }
-    const std::string& GetImageFile() const { return imageFile_; }
+    bool IsEmpty() const
+    {
+        return iconId_ == 0 && imageFile_.empty() && image_.empty();
+    }
+    short GetResourceId() const
+    {
+        return iconId_;
+    }
+    const std::string& GetImageFile() const
+    {
+        return imageFile_;
+    }
     std::string Describe() const;
 
 private:
@@ -82,8 +91,7 @@ class PanelResizeEvent : public PanelEvent {
 public:
     PanelResizeEvent(Panel* source, bool userResize, short horizontalChange, short verticalChange)
         : PanelEvent(source), userResize_(userResize), horizontal_(horizontalChange), vertical_(verticalChange)
-    {
-    }
+    {}
     bool IsUserResize() const { return userResize_; }
     short GetHorizontalChange() const { return horizontal_; }
     short GetVerticalChange() const { return vertical_; }
@@ -261,7 +269,10 @@ public:
 #else
     Palette(short resId, const GS::Guid& guid, GSResModule module);
 #endif
-    const GS::Guid& GetGuid() const { return guid_; }
+    const GS::Guid& GetGuid() const
+    {
+        return guid_;
+    }
 
 private:
     GS::Guid guid_;

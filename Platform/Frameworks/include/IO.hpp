@@ -106,7 +106,8 @@ public:
 
     // 0 when made, ErrCode::FolderExists when it was there already.
     GSErrCode CreateFolder(const Location& location, int accessDeniedTreatment = FailOnAccessDenied) const;
-    GSErrCode Delete(const Location& location, int dataSafety = 0, int accessDeniedTreatment = FailOnAccessDenied) const;
+    GSErrCode Delete(const Location& location, int dataSafety = 0,
+                     int accessDeniedTreatment = FailOnAccessDenied) const;
     // ErrCode::TargetExists when the target exists; the target is never overwritten.
     // ErrCode::CopyAccessDenied when it may not be written, ErrCode::CopyTargetFolderMissing
     // when its folder is missing.

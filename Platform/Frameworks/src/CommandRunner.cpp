@@ -93,8 +93,7 @@ int RunProgram(const std::vector<std::string>& arguments)
     ::close(output[0]);
 
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     Record("command exit status " + std::to_string(exitStatus));
     return exitStatus;

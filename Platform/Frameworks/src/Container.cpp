@@ -73,7 +73,8 @@ bool ReadContainerEntry(const Location& container, const std::string& entry, std
 namespace {
 
 // The container's tree: the entries directly below `prefix`, as (name, isFolder).
-std::set<std::pair<std::string, bool>> ContainerLevel(const std::vector<std::string>& entries, const std::string& prefix)
+std::set<std::pair<std::string, bool>> ContainerLevel(const std::vector<std::string>& entries,
+                                                      const std::string& prefix)
 {
     std::set<std::pair<std::string, bool>> level;
     for (const auto& entry : entries) {

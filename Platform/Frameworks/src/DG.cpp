@@ -57,8 +57,9 @@ std::string Describe(const GS::UniString& text)
 // A write to an item of a dialog that is not open reaches nothing; the transcript says so.
 void RecordLostWrite(short dialogId, short item, const std::string& what)
 {
-    Platform::Record("dialog " + std::to_string(dialogId) + (Find(dialogId) == nullptr ? " is not open" : " has no item") +
-                     ": item " + std::to_string(item) + " = " + what + " not shown");
+    Platform::Record("dialog " + std::to_string(dialogId) +
+                     (Find(dialogId) == nullptr ? " is not open" : " has no item") + ": item " + std::to_string(item) +
+                     " = " + what + " not shown");
 }
 
 }  // namespace
@@ -397,13 +398,11 @@ void ModelessBase::EndEventProcessing()
 #if KORDELA_HOST_VERSION >= 18
 Palette::Palette(GSResModule module, short resId, GSResModule, const GS::Guid& guid)
     : ModelessBase(module, resId, "palette"), guid_(guid)
-{
-}
+{}
 #else
 Palette::Palette(short resId, const GS::Guid& guid, GSResModule module)
     : ModelessBase(module, resId, "palette"), guid_(guid)
-{
-}
+{}
 #endif
 
 void RegisterAdditionalHelpLocation(short key1, short key2, const IO::Location& folder, const void*, const void*,
@@ -559,7 +558,8 @@ NSWindow* DGGetDialogWindow(short dialogId)
     if (r == nullptr)
         return nullptr;
     if (!r->window) {
-        r->window = std::make_shared<NSWindow>(NSMakeRect(0, 0, r->width, r->height), NSWindowStyleMaskTitled, r->title);
+        r->window =
+            std::make_shared<NSWindow>(NSMakeRect(0, 0, r->width, r->height), NSWindowStyleMaskTitled, r->title);
         const unsigned serial = r->serial;
         r->window->SetCloseObserver([dialogId, serial] {
             if (!Alive(dialogId, serial))

@@ -48,7 +48,8 @@ std::string ClickItem(short dialogId, short item)
     if (r->kind != "modal")
         for (const auto& [id, other] : Dialogs())
             if (other->kind == "modal") {
-                Record(*r, "item " + std::to_string(item) + " click refused: modal dialog " + std::to_string(id) + " is open");
+                Record(*r, "item " + std::to_string(item) + " click refused: modal dialog " + std::to_string(id) +
+                               " is open");
                 return {};
             }
     Record(*r, "item " + std::to_string(item) + " clicked");

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 
 namespace GSPref {
@@ -162,8 +162,9 @@ private:
         const std::filesystem::path aside = file_ + ".unreadable";
         std::error_code ec;
         std::filesystem::rename(file_, aside, ec);
-        Platform::Record("preferences: " + file_ + " " + why + "; " +
-                         (ec ? "it cannot be set aside (" + ec.message() + ")" : "set aside as " + aside.filename().string()));
+        Platform::Record(
+            "preferences: " + file_ + " " + why + "; " +
+            (ec ? "it cannot be set aside (" + ec.message() + ")" : "set aside as " + aside.filename().string()));
     }
 
     void CheckHealthy() const

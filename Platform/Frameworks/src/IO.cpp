@@ -3,13 +3,13 @@
 #include "HostBackend.hpp"
 #include "IOFaults.hpp"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <system_error>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 

@@ -89,13 +89,11 @@ GSErrCode ResultCode(Operation operation, Error error)
         return operation == Operation::CreateFolder ? ErrCode::FolderExists
                : operation == Operation::Copy       ? ErrCode::TargetExists
                                                     : ErrCode::FileExists;
-    case Error::AccessDenied:
-        return operation == Operation::Copy ? ErrCode::CopyAccessDenied : ErrCode::AccessDenied;
+    case Error::AccessDenied: return operation == Operation::Copy ? ErrCode::CopyAccessDenied : ErrCode::AccessDenied;
     case Error::NotFound:
         return operation == Operation::Copy ? ErrCode::CopyTargetFolderMissing : ErrCode::TargetNotFound;
     case Error::DiskFull:
-    case Error::Other:
-        break;
+    case Error::Other: break;
     }
     return ErrCode::FileSystemError;
 }
