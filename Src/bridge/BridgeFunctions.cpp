@@ -8,16 +8,31 @@
 #include "UpdateManager.hpp"
 
 namespace {
-// Nothing may escape into the page's script call: a failure there is a modification error.
-template <class Call>
-long GuardedCloudCall(Call call)
+// Nothing may escape into the page's script call: a call that throws answers what
+// `failed` answers (which may tell the user first).
+template <class Call, class Failed>
+auto Guarded(Call call, Failed failed) -> decltype(call())
 {
     try {
         return call();
     } catch (...) {
+        return failed();
+    }
+}
+
+// A failure of a cloud call is a modification error.
+template <class Call>
+long GuardedCloudCall(Call call)
+{
+    return Guarded(call, [] {
         ReportAlert(ModificationErrorMessage().c_str());
         return KDPCResult::ModificationFailed;
-    }
+    });
+}
+
+std::unique_ptr<char[]> NoText()
+{
+    return nullptr;
 }
 }  // namespace
 
@@ -40,58 +55,40 @@ long UnlinkKDPC(int cloudId, int libPartIndex)
 // Nothing may escape into the page's script call; a failed step answers no text.
 std::unique_ptr<char[]> GetUpdateInfo()
 {
-    try {
-        return UpdateManager::getInstance().GetUpdateInfo();
-    } catch (...) {
-        return nullptr;
-    }
+    return Guarded([] { return UpdateManager::getInstance().GetUpdateInfo(); }, NoText);
 }
 
 std::unique_ptr<char[]> GetUpdateResultInfo()
 {
-    try {
-        return UpdateManager::getInstance().GetUpdateResultInfo();
-    } catch (...) {
-        return nullptr;
-    }
+    return Guarded([] { return UpdateManager::getInstance().GetUpdateResultInfo(); }, NoText);
 }
 
 long UpdateProducts(char* items)
 {
-    try {
-        return UpdateManager::getInstance().UpdateProducts(items);
-    } catch (...) {
-        ReportUpdateProblem("The object update stopped unexpectedly.");
-        return -1;
-    }
+    return Guarded([&] { return UpdateManager::getInstance().UpdateProducts(items); },
+                   [] {
+                       ReportUpdateProblem("The object update stopped unexpectedly.");
+                       return -1;
+                   });
 }
 
 std::unique_ptr<char[]> GetKDPCUpdateInfo()
 {
-    try {
-        return KDPCUpdateManager::getInstance().GetUpdateInfo();
-    } catch (...) {
-        return nullptr;
-    }
+    return Guarded([] { return KDPCUpdateManager::getInstance().GetUpdateInfo(); }, NoText);
 }
 
 std::unique_ptr<char[]> GetKDPCUpdateResultInfo()
 {
-    try {
-        return KDPCUpdateManager::getInstance().GetUpdateResultInfo();
-    } catch (...) {
-        return nullptr;
-    }
+    return Guarded([] { return KDPCUpdateManager::getInstance().GetUpdateResultInfo(); }, NoText);
 }
 
 long UpdateKDPC(char* items)
 {
-    try {
-        return KDPCUpdateManager::getInstance().UpdateKDPC(items);
-    } catch (...) {
-        ReportAlert("The property-cloud update stopped unexpectedly.");
-        return -1;
-    }
+    return Guarded([&] { return KDPCUpdateManager::getInstance().UpdateKDPC(items); },
+                   [] {
+                       ReportAlert("The property-cloud update stopped unexpectedly.");
+                       return -1;
+                   });
 }
 
 long DownloadProgress()

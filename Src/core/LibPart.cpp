@@ -18,6 +18,15 @@ std::string NameOf(const API_AddParType& param)
 }
 }  // namespace
 
+int32_t HeldParamCount(API_AddParType** params, int32_t reported)
+{
+    const int32_t held =
+        params != nullptr
+            ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType))
+            : 0;
+    return reported > held || reported < 0 ? held : reported;
+}
+
 LibPart::~LibPart()
 {
     if (params != nullptr)
@@ -32,13 +41,7 @@ int LibPart::Init(int index)
     double a = 0;
     double b = 0;
     ACAPI_LibPart_GetParams(index, &a, &b, &paramCount, &params);
-    // The count must describe the list we hold, whatever the host reported.
-    const int32_t held =
-        params != nullptr
-            ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType))
-            : 0;
-    if (paramCount > held || paramCount < 0)
-        paramCount = held;
+    paramCount = HeldParamCount(params, paramCount);
     valid = true;
     return 0;
 }

@@ -8,6 +8,10 @@
 
 namespace AC {
 
+// How many records the host's parameter list really holds: the count the host reported, or
+// fewer when the list's handle is smaller, so that no reader steps past its end.
+int32_t HeldParamCount(API_AddParType** params, int32_t reported);
+
 class LibPart {
 public:
     LibPart() = default;

@@ -26,13 +26,7 @@ bool ParamList::Read(int libPartIndex)
         return false;
     details_.a = a;
     details_.b = b;
-    // The count must describe the list we hold, whatever the host reported.
-    const int32_t held =
-        params_ != nullptr
-            ? static_cast<int32_t>(BMhGetSize(reinterpret_cast<GSHandle>(params_)) / sizeof(API_AddParType))
-            : 0;
-    if (count_ > held || count_ < 0)
-        count_ = held;
+    count_ = AC::HeldParamCount(params_, count_);
     return true;
 }
 
