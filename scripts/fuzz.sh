@@ -16,12 +16,21 @@ shift || true
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)" | tail -n 1
 
+known=()
+for exe in build/fuzz/bin/fuzz_*; do
+    known+=("${exe##*/fuzz_}")
+done
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    for exe in build/fuzz/bin/fuzz_*; do
-        targets+=("${exe##*/fuzz_}")
-    done
+    targets=("${known[@]}")
 fi
+# A name that is no target is a mistake of the caller, not a finding.
+for name in "${targets[@]}"; do
+    if [ ! -x "build/fuzz/bin/fuzz_$name" ]; then
+        echo "fuzz: there is no target \"$name\"; the targets are: ${known[*]}" >&2
+        exit 2
+    fi
+done
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/kordela-fuzz.XXXXXX")
 status=0

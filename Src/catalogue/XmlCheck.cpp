@@ -99,7 +99,8 @@ enum class Step { Ok, Bad, Cut };
 // shape, text with its references replaced.
 class Parser {
 public:
-    Parser(std::string_view in, std::vector<Node>* nodes) : in_(in), nodes_(nodes) {}
+    // The output is about as long as the answer; one block up front spares the copies of growing.
+    Parser(std::string_view in, std::vector<Node>* nodes) : in_(in), nodes_(nodes) { out_.reserve(in.size() + 16); }
 
     bool Run()
     {
