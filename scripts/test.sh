@@ -91,4 +91,8 @@ echo "== host 21 under AddressSanitizer and UndefinedBehaviorSanitizer"
 build host21-sanitize host21-sanitize
 run_tests host21-sanitize --timeout 600 -LE webkit || status=1
 
+# Every scenario cut after each of its lines: the simulated host comes down by itself.
+echo "== scenarios ended after every line, under the sanitizers"
+KORDELA_SERVICE=$service bash scripts/scenario-ends.sh "$ci/host21-sanitize" || status=1
+
 exit $status
