@@ -1,6 +1,5 @@
 #include "Folders.hpp"
 
-#include "CH.hpp"
 #include "HostServices.hpp"
 #include "HostVersion.hpp"
 #include "SettingsManager.hpp"
@@ -22,15 +21,13 @@ int GetTempPath(int size, char* out)
     const std::string path = folder.ToUTF8POSIXPath();
     if (path.empty() || path.front() != '/' || path == "/")
         return size + 1;
-    // Room for the path, the "/" and the NUL.
-    const size_t length = size >= 2 ? CHTruncate(path.c_str(), out, static_cast<size_t>(size) - 1) : 0;
-    if (size >= 2) {
-        out[length] = '/';
-        out[length + 1] = '\0';
-        return static_cast<int>(length + 1);
-    }
-    out[0] = '\0';
-    return 0;
+    // The path, the "/" and the NUL must fit whole: a path cut short names another folder.
+    if (path.size() + 2 > static_cast<size_t>(size))
+        return size + 1;
+    std::memcpy(out, path.data(), path.size());
+    out[path.size()] = '/';
+    out[path.size() + 1] = '\0';
+    return static_cast<int>(path.size() + 1);
 }
 
 namespace {

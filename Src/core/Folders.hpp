@@ -11,10 +11,10 @@
 // means there is no usable temporary folder.
 constexpr int TempPathSize = 4096;
 
-// Writes the temporary folder's POSIX path and "/" into `out`, cut so that it and its NUL
-// fit `size` bytes. Answers the length written; `size` + 1 and an empty text when the host
-// gives no usable folder (none, or one right below the root), in which case nothing may be
-// written.
+// Writes the temporary folder's POSIX path and "/" into `out`. Answers the length written;
+// `size` + 1 and an empty text when the host gives no usable folder (none, one right below
+// the root, or one whose path, "/" and NUL do not fit `size` bytes), in which case nothing
+// may be written.
 int GetTempPath(int size, char* out);
 
 // The folder a download is installed in: the embedded library's "KordelaLibrary"

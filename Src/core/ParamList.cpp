@@ -121,7 +121,10 @@ GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& comman
 #if KORDELA_UNDOES_BY_COMMAND
     return ACAPI_CallUndoableCommand(GS::UniString(name), command);
 #else
-    ACAPI_OpenUndoableSession(GS::UniString(name));
+    // Without its session the changes would be made outside an undo step, and the close
+    // would end a session this call did not open.
+    if (const GSErrCode opened = ACAPI_OpenUndoableSession(GS::UniString(name)); opened != NoError)
+        return opened;
     const GSErrCode result = command();
     ACAPI_CloseUndoableSession();
     return result;

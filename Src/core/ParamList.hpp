@@ -60,7 +60,8 @@ std::optional<int> CloudIdOf(double cell);
 
 // Element type of the placed instances of a part of that library-part type.
 API_ElemTypeID ElementTypeOf(API_LibTypeID libType);
-// Runs `command` as one undoable step of that name, in the way the host version offers.
+// Runs `command` as one undoable step of that name, in the way the host version offers; a step
+// the host refuses runs nothing and answers its error.
 GSErrCode RunUndoable(const char* name, const std::function<GSErrCode()>& command);
 // What becomes of one placed instance's changed list: written back, left as it was, or left
 // as it was together with every instance after it.

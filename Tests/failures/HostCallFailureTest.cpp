@@ -1,9 +1,11 @@
 // The add-on's answers to host calls that fail: each row names the call made to fail, the
 // outcome the add-on owes, and what must be left as it was.
 #include "AddOnHarness.hpp"
+#include "KDPCUpdateManager.hpp"
 #include "LibPart.hpp"
 #include "PlacedElements.hpp"
 #include "UpdateManager.hpp"
+#include "UrlToGuidHandler.hpp"
 
 #include "DevHost/HostFaults.hpp"
 #include "DevHost/Project.hpp"
@@ -255,5 +257,75 @@ TEST_F(HostCallFailureTest, LauncherSelection)
         EXPECT_EQ(CountSince(mark, "report alert: Nothing is selected."), c.told);
         EXPECT_EQ(CountSince(mark, "report alert:"), c.told);
         EXPECT_EQ(CountSince(mark, " loads "), 0u);
+    }
+}
+
+// Collecting the placed elements for the object update and the property-cloud update: an
+// element or memo the host cannot read is left out without a word, the others still count.
+TEST_F(HostCallFailureTest, PlacedElementCollections)
+{
+    constexpr const char* Chair = "11111111-1111-4111-8111-111111111111";
+    constexpr const char* Door = "22222222-2222-4222-8222-222222222222";
+    constexpr const char* Lamp = "33333333-3333-4333-8333-333333333333";
+    constexpr const char* Window = "44444444-4444-4444-8444-444444444444";
+    ASSERT_NO_FATAL_FAILURE(AttachAddOn());
+    OpenSampleProject();
+    // The door and the lamp hold no product GUID: their URLs are known, no service is asked.
+    UrlToGuidHandler::getInstance().Add(GS::UniString("kordela.example/Product/2001"),
+                                        GS::UniString("B3A1C9D2-7E44-4F0B-9C1A-5D6E7F809A1B"));
+    UrlToGuidHandler::getInstance().Add(GS::UniString("kordela.example/Product/3001"),
+                                        GS::UniString("0F9E8D7C-6B5A-4948-8372-615049382716"));
+    // The window carries the chair's clouds too, so that the cloud update has two elements.
+    DevHost::Project& project = host->GetProject();
+    const auto& chairParams = project.Element(APIGuidFromString(Chair))->params;
+    const auto clouds = std::find_if(chairParams.begin(), chairParams.end(),
+                                     [](const DevHost::Parameter& p) { return p.name == "KDPC_HNDL"; });
+    ASSERT_NE(clouds, chairParams.end());
+    project.Element(APIGuidFromString(Window))->params.push_back(*clouds);
+
+    auto rows = [](const GS::Array<API_Guid>& guids) {
+        std::vector<std::string> texts;
+        for (const API_Guid& guid : guids)
+            texts.push_back(APIGuidToString(guid).ToUTF8());
+        return texts;
+    };
+    struct Collection {
+        const char* what;
+        std::function<std::vector<std::string>()> collect;
+        std::vector<std::string> all;  // objects, lamps, windows, doors
+    };
+    const std::vector<Collection> collections = {
+        {"object update",
+         [&] {
+             UpdateInfo& info = UpdateManager::getInstance().updateInfo;
+             info.Init();
+             return rows(info.elementGuids);
+         },
+         {Chair, Lamp, Window, Door}},
+        {"cloud update",
+         [&] {
+             KDPCUpdateInfo& info = KDPCUpdateManager::getInstance().updateInfo;
+             info.Init();
+             return rows(info.elementGuids);
+         },
+         {Chair, Window}},
+    };
+    for (const Collection& collection : collections) {
+        SCOPED_TRACE(collection.what);
+        host->Faults().Clear();
+        ASSERT_EQ(collection.collect(), collection.all);
+        for (const char* call : {"ElementGet", "ElementGetMemo"}) {
+            for (const std::string& unreadable : {std::string(Chair), std::string(Window)}) {
+                SCOPED_TRACE(std::string(call) + " " + unreadable);
+                host->Faults().Clear();
+                Fail({call, "when", unreadable});
+                std::vector<std::string> expected = collection.all;
+                std::erase(expected, unreadable);
+                const TranscriptMark mark = Mark();
+                EXPECT_EQ(collection.collect(), expected);
+                EXPECT_EQ(CountSince(mark, "host call " + std::string(call)), 1u);
+                EXPECT_EQ(CountSince(mark, "report"), 0u);
+            }
+        }
     }
 }

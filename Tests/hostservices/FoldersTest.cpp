@@ -64,14 +64,19 @@ TEST_F(FoldersTest, TempPathIsTheParentOfTheHostTemporaryFolderAndEndsWithASlash
 
 TEST_F(FoldersTest, TempPathNeverWritesPastTheBuffer)
 {
-    for (int size : {1, 2, 5, 12}) {
+    // A path that does not fit whole is refused, not cut: a cut path names another folder.
+    const std::string whole = Profile() + "/Temp/";
+    const int fits = static_cast<int>(whole.size()) + 1;  // with its NUL
+    for (int size : {1, 2, 12, fits - 1, fits}) {
         std::string buffer(static_cast<size_t>(size) + 8, '#');
         const int length = GetTempPath(size, buffer.data());
-        EXPECT_LT(length, size);
         EXPECT_EQ(buffer.substr(static_cast<size_t>(size)), std::string(8, '#')) << size;
-        EXPECT_EQ(std::strlen(buffer.c_str()), static_cast<size_t>(length));
-        if (size >= 2) {
-            EXPECT_EQ(buffer[static_cast<size_t>(length) - 1], '/');
+        if (size == fits) {
+            EXPECT_EQ(length, fits - 1);
+            EXPECT_EQ(std::string(buffer.c_str()), whole);
+        } else {
+            EXPECT_EQ(length, size + 1) << size;
+            EXPECT_EQ(buffer[0], '\0') << size;
         }
     }
 }
