@@ -11,6 +11,7 @@
 #include "UrlToGuidHandler.hpp"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -204,16 +205,19 @@ int KDPCUpdateManager::UpdateLibParts(const KDPCUpdateDataTable* answers, const 
     for (const auto& [product, indices] : *libParts) {
         const GS::Array<int> ids = clouds->ContainsKey(product) ? clouds->Get(product) : GS::Array<int> {};
         const KDPCUpdateData* data = answers->ContainsKey(product) ? answers->Get(product).get() : nullptr;
-        for (const int index : indices) {
-            for (const int cloudId : ids) {
-                if (data == nullptr || !data->clouds.ContainsKey(cloudId)) {
-                    AddDistinct(notUpdated, product, cloudId);
-                    continue;
-                }
-                UpdateALibpart(index, data->clouds.Get(cloudId).get());
-                AddDistinct(updated, product, cloudId);
+        // A cloud is updated for its product when every part of the product was stored with
+        // it; the parts are rewritten part by part, each with every cloud in turn.
+        std::vector<bool> stored(ids.GetSize(), true);
+        for (const int index : indices)
+            for (UIndex i = 0; i < ids.GetSize(); ++i) {
+                const bool answered = data != nullptr && data->clouds.ContainsKey(ids[i]);
+                if (!answered || UpdateALibpart(index, data->clouds.Get(ids[i]).get()) != 0)
+                    stored[i] = false;
             }
-        }
+        if (indices.IsEmpty())
+            continue;
+        for (UIndex i = 0; i < ids.GetSize(); ++i)
+            AddDistinct(stored[i] ? updated : notUpdated, product, ids[i]);
     }
     return 0;
 }
@@ -222,23 +226,23 @@ int KDPCUpdateManager::UpdateALibpart(int libPartIndex, const KDPCInfo* record)
 {
     // Without its title the cloud has no prefix to find its parameters by.
     if (record == nullptr || record->entries.IsEmpty())
-        return 0;
+        return NotStored;
     const std::string prefix = KDPCManager::CloudPrefix(*record);
     GS::Array<int> missing;
     CollectKDPCInfoOfLibPart(libPartIndex, prefix.c_str(), *record, &missing);
     Cloud::ParamList list;
     if (!list.Read(libPartIndex)) {
         ReportAlert(ModificationErrorMessage().c_str());
-        return 0;
+        return NotStored;
     }
     const int cloudId = record->cloudId;
     const double edition = record->editionNumber;
     if (KDPCManager::WriteCloudEdition(list.Handle(), list.Count(), cloudId, edition) != 0)
-        return 0;
+        return NotStored;
     UpdateKDPCMemo(list.Handle(), list.CountRef(), prefix.c_str(), *record, missing);
     if (list.WriteBack(libPartIndex) != Cloud::ParamList::WriteResult::Done) {
         ReportAlert(ModificationErrorMessage().c_str());
-        return 0;
+        return NotStored;
     }
     Cloud::ForEachInstance(
         libPartIndex,

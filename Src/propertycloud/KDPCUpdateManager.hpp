@@ -26,7 +26,10 @@ public:
     int RetrieveUpdateInformation(KDPCUpdateDataTable* answers, const CloudIdsByProduct* clouds);
     int UpdateLibParts(const KDPCUpdateDataTable* answers, const CloudIdsByProduct* clouds,
                        const LibPartsByProduct* libParts, CloudIdsByProduct* updated, CloudIdsByProduct* notUpdated);
+    // 0 when the part was stored with the cloud (its instances may still have been skipped),
+    // NotStored when nothing was written to it.
     int UpdateALibpart(int libPartIndex, const KDPCInfo* record);
+    static constexpr int NotStored = -1;
 
     // The cloud update writes and merges its records the way attaching a cloud does.
     static void AddParameter(API_AddParType* param, short index, API_AddParID type, unsigned short flags,

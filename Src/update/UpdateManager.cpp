@@ -1,4 +1,5 @@
 #include "UpdateManager.hpp"
+#include "ParamList.hpp"
 
 #include "APIKey.hpp"
 #include "BM.hpp"
@@ -229,8 +230,11 @@ bool UpdateManager::UpdateALibpart(int libPartIndex, const UpdateEntries& entrie
     PartParameters part;
     if (ACAPI_LibPart_GetParams(libPartIndex, &a, &b, &count, &part.handle) != NoError || part.handle == nullptr)
         return false;
+    // Stored from anything less than what was read, the part would lose its details or be
+    // built from an empty record: every step must succeed before the section is updated.
     API_LibPartDetails details {};
-    ACAPI_LibPart_GetDetails(libPartIndex, &details);
+    if (ACAPI_LibPart_GetDetails(libPartIndex, &details) != NoError)
+        return false;
 
     const size_t records = BMhGetSize(reinterpret_cast<GSHandle>(part.handle)) / sizeof(API_AddParType);
     std::vector<API_AddParType> params(*part.handle, *part.handle + records);
@@ -241,15 +245,16 @@ bool UpdateManager::UpdateALibpart(int libPartIndex, const UpdateEntries& entrie
 
     API_LibPart libPart {};
     libPart.index = libPartIndex;
-    ACAPI_LibPart_Get(&libPart);
+    if (ACAPI_LibPart_Get(&libPart) != NoError)
+        return false;
     GSHandle section = nullptr;
-    ACAPI_LibPart_GetSect_ParamDef(&libPart, part.handle, &a, &b, &section);
-    ACAPI_LibPart_SetDetails_ParamDef(&libPart, part.handle, &details);
     const API_LibPartSection descriptor {API_SectParamDef, 0};
-    const GSErrCode err = ACAPI_LibPart_UpdateSection(libPartIndex, &descriptor, section);
+    const bool stored = ACAPI_LibPart_GetSect_ParamDef(&libPart, part.handle, &a, &b, &section) == NoError &&
+                        ACAPI_LibPart_SetDetails_ParamDef(&libPart, part.handle, &details) == NoError &&
+                        ACAPI_LibPart_UpdateSection(libPartIndex, &descriptor, section) == NoError;
     if (section != nullptr)
         BMhKill(&section);
-    return err == NoError;
+    return stored;
 }
 
 int UpdateManager::UpdateInstances(const UpdateDataTable* data, const ElementsByProduct* elements, int* changedCount)
@@ -275,14 +280,8 @@ int UpdateManager::UpdateInstances(const UpdateDataTable* data, const ElementsBy
                 params != nullptr ? BMhGetSize(reinterpret_cast<GSHandle>(params)) / sizeof(API_AddParType) : 0;
             if (count > 0)
                 UpdateInstanceParameters(*params, count, *entries, ReportUnknownType);
-            const ChangeElementCommand command {&err, &element, &instance.memo, changedCount};
-#if KORDELA_UNDOES_BY_COMMAND
-            ACAPI_CallUndoableCommand(GS::UniString(""), command);
-#else
-            ACAPI_OpenUndoableSession(GS::UniString(""));
-            command();
-            ACAPI_CloseUndoableSession();
-#endif
+            // Without its undo step the element is not touched (RunUndoable says why).
+            Cloud::RunUndoable("", ChangeElementCommand {&err, &element, &instance.memo, changedCount});
         }
     }
     return 0;

@@ -178,7 +178,8 @@ TEST_F(CloudFailureTest, CloudUpdateRewrite)
         const std::string file = host->GetProject().Part(chair)->file;
         const std::string before = kordela::test::ReadFile(file);
         const TranscriptMark mark = Mark();
-        EXPECT_EQ(KDPCUpdateManager::getInstance().UpdateALibpart(chair, &record), 0);
+        EXPECT_EQ(KDPCUpdateManager::getInstance().UpdateALibpart(chair, &record),
+                  c.partRewritten ? 0 : KDPCUpdateManager::NotStored);
         ExpectAlertsSince(mark, c.alerts);
         EXPECT_EQ(Rows(PartParams()), c.partRewritten ? updated : old);
         EXPECT_EQ(Text(PartParams(), "KDPC_C0012_Resistance"), c.partRewritten ? u"EI 90" : u"(none)");
@@ -190,9 +191,10 @@ TEST_F(CloudFailureTest, CloudUpdateRewrite)
     }
 }
 
-// The update counts a cloud whose service answer was stored as updated, also when the
-// rewrite of its part was refused with an alert; a cloud without an answer as not updated.
-TEST_F(CloudFailureTest, CloudUpdateCountsWhatItWasGiven)
+// A cloud counts as updated only when its part was stored: one whose rewrite was refused with
+// an alert is listed as not updated, like a cloud without an answer; stored once the host
+// takes the part again, it is listed as updated.
+TEST_F(CloudFailureTest, CloudUpdateCountsOnlyStoredParts)
 {
     ASSERT_NO_FATAL_FAILURE(OpenChairs());
     const GS::UniString product("6E0F5B7A-1C2D-4E3F-8A9B-0C1D2E3F4A5B");
@@ -210,16 +212,28 @@ TEST_F(CloudFailureTest, CloudUpdateCountsWhatItWasGiven)
     clouds.Add(product, GS::Array<int> {12, 15});
     LibPartsByProduct parts;
     parts.Add(product, GS::Array<int> {chair});
+    const auto ids = [&](const CloudIdsByProduct& table) {
+        return table.ContainsKey(product) ? std::vector<int>(table.Get(product).begin(), table.Get(product).end())
+                                          : std::vector<int>();
+    };
 
     Fail({"LibPartUpdateSection", "when", std::to_string(chair)});
     CloudIdsByProduct updated;
     CloudIdsByProduct notUpdated;
-    const TranscriptMark mark = Mark();
+    TranscriptMark mark = Mark();
     EXPECT_EQ(KDPCUpdateManager::getInstance().UpdateLibParts(&answers, &clouds, &parts, &updated, &notUpdated), 0);
     ExpectAlertsSince(mark, {ModificationErrorMessage()});
     EXPECT_EQ(Rows(PartParams()), (std::vector<double> {12, 1, -1}));
-    ASSERT_TRUE(updated.ContainsKey(product));
-    EXPECT_EQ(std::vector<int>(updated.Get(product).begin(), updated.Get(product).end()), std::vector<int> {12});
-    ASSERT_TRUE(notUpdated.ContainsKey(product));
-    EXPECT_EQ(std::vector<int>(notUpdated.Get(product).begin(), notUpdated.Get(product).end()), std::vector<int> {15});
+    EXPECT_EQ(ids(updated), std::vector<int>());
+    EXPECT_EQ(ids(notUpdated), (std::vector<int> {12, 15}));
+
+    host->Faults().Clear();
+    updated = {};
+    notUpdated = {};
+    mark = Mark();
+    EXPECT_EQ(KDPCUpdateManager::getInstance().UpdateLibParts(&answers, &clouds, &parts, &updated, &notUpdated), 0);
+    ExpectAlertsSince(mark, {});
+    EXPECT_EQ(Rows(PartParams()), (std::vector<double> {12, 1, 4}));
+    EXPECT_EQ(ids(updated), std::vector<int> {12});
+    EXPECT_EQ(ids(notUpdated), std::vector<int> {15});
 }
