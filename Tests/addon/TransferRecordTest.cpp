@@ -13,10 +13,8 @@ namespace {
 constexpr const char* Record = "log: transfer: ";
 const std::string Rewritten = " (sent to the local service)";
 
-std::string SchemeOf(Endpoints::Scheme scheme)
-{
-    return scheme == Endpoints::Scheme::Https ? "https://" : "http://";
-}
+// Host 21's build speaks https everywhere; older builds ask a few addresses over plain http.
+const std::string LegacyScheme = HostVersion >= 21 ? "https://" : "http://";
 
 class TransferRecords : public AddOnPaletteHarness {
 protected:
@@ -58,7 +56,7 @@ TEST_F(TransferRecords, EachKindOfTransferIsLoggedWithTheSchemeAndHostThisBuildU
           service.Url("/logos/1.png")}},
         {"product GUID request",
          [] { UrlToGuidHandler::getInstance()[GS::UniString("kordela.example/Product/2001")]; },
-         {SchemeOf(Endpoints::LegacyHttpScheme) + "api.kordela.com/GetProductGuids" + Rewritten}},
+         {LegacyScheme + "api.kordela.com/GetProductGuids" + Rewritten}},
         {"version file and installer",
          [this] {
              PublishVersion("3.3");
