@@ -59,7 +59,6 @@ GSErrCode DownloadManager::Download(char* url, char* path)
 
     CURL* handle = easy.get();
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(handle, CURLOPT_URL, url);
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, writefuncfile);
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
@@ -72,7 +71,7 @@ GSErrCode DownloadManager::Download(char* url, char* path)
     // A larger receive buffer lets each step take in what has arrived, so a fast transfer
     // needs fewer steps (and page answers); its size does not depend on the file's.
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
-    ApplyTransferLimits(handle, TransferKind::File);
+    PrepareTransfer(handle, url, TransferKind::File);
 
     multi.reset(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {

@@ -117,9 +117,7 @@ int DownloadObject(char* url, char* fileName)
 {
     if (url == nullptr || !IsAcceptableFileName(fileName)) {
         // Shown with its control characters made visible, so the alert stays one line.
-        std::string shown = fileName != nullptr ? fileName : "";
-        for (char& c : shown)
-            c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+        const std::string shown = VisibleOnOneLine(fileName != nullptr ? fileName : "");
         ReportAlert((LocString(DownloadTexts::List, DownloadTexts::NameRefused) + shown).c_str());
         return -1;
     }

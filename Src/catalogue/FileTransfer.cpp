@@ -16,11 +16,10 @@ GetResult Perform(const Curl::Easy& easy, const char* url, TransferKind kind)
     CURL* curl = easy.get();
     GetResult result;
     result.started = true;
-    curl_easy_setopt(curl, CURLOPT_URL, url != nullptr ? url : "");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     // A compressed body is stored as what it stands for, never as the compressed bytes.
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
-    ApplyTransferLimits(curl, kind);
+    PrepareTransfer(curl, url, kind);
     result.curlCode = curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
     const char* type = nullptr;

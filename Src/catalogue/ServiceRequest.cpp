@@ -4,6 +4,7 @@
 #include "CurlHandles.hpp"
 #include "DG.hpp"
 #include "Folders.hpp"
+#include "Foundation.hpp"
 #include "HostServices.hpp"
 #include "IO.hpp"
 #include "Messages.hpp"
@@ -92,8 +93,13 @@ void ResetTransferLimits()
     Limits(TransferKind::Request) = RequestLimits;
 }
 
-void ApplyTransferLimits(CURL* curl, TransferKind kind)
+void PrepareTransfer(CURL* curl, const char* url, TransferKind kind)
 {
+    const char* address = url != nullptr ? url : "";
+    curl_easy_setopt(curl, CURLOPT_URL, address);
+    if (const auto built = Endpoints::BuiltAddress(address))
+        NSLog("transfer: %s%s", VisibleOnOneLine(*built).c_str(),
+              *built == address ? "" : " (sent to the local service)");
     const TransferLimits& limits = Limits(kind);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
@@ -188,12 +194,11 @@ PostResult PostServiceRequest(Endpoints::Scheme scheme, const char* path, const 
     FILE* file = IO::OpenFile(IO::Location(result.answerFile), "wb");
     if (file != nullptr) {
         const std::string url = Endpoints::Address(scheme, Endpoints::ApiHost, path);
-        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
         curl_easy_setopt(curl, CURLOPT_HTTPPOST, form.get());
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writefuncfile);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
-        ApplyTransferLimits(curl, TransferKind::Request);
+        PrepareTransfer(curl, url.c_str(), TransferKind::Request);
         result.curlCode = curl_easy_perform(curl);
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
         std::fclose(file);

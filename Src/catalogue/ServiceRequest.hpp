@@ -41,9 +41,11 @@ void SetTransferLimits(TransferKind kind, const TransferLimits& limits);
 void SetTransferLimits(const TransferLimits& limits);
 // Back to the built-in limits of each kind.
 void ResetTransferLimits();
-// Applies the limits of `kind` to an easy handle and allows http and https only, also
-// when redirected; every transfer of the add-on calls this.
-void ApplyTransferLimits(CURL* curl, TransferKind kind = TransferKind::Request);
+// Every transfer of the add-on starts here: points the easy handle at `url`, applies the
+// limits of `kind` and allows http and https only, also when redirected. While a local
+// service stands in, the transfer goes to the system log with the address as the add-on
+// built it ("transfer: ADDRESS"), so the scheme and host each build uses can be checked.
+void PrepareTransfer(CURL* curl, const char* url, TransferKind kind);
 // Whether a transfer's result means the host could not be reached or stayed silent.
 bool IsUnreachable(int curlCode);
 

@@ -30,6 +30,13 @@ std::string DefaultDownloadFolderPath()
     return folder.ToUTF8POSIXPath();
 }
 
+std::string VisibleOnOneLine(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return text;
+}
+
 void ReportAlert(const char* text)
 {
 #if KORDELA_REPORTS_UNI_STRINGS

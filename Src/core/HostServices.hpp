@@ -20,6 +20,10 @@ std::string DefaultDownloadFolderPath();
 // Shows a text in the host's report window as an alert.
 void ReportAlert(const char* text);
 
+// `text` for an alert or a log line, its control characters shown as '?' so that it stays
+// one line whatever a page or an answer put into it.
+std::string VisibleOnOneLine(std::string text);
+
 // Item `index` of one of the add-on's string lists; empty when it cannot be read.
 std::string LocString(short resId, short index);
 
