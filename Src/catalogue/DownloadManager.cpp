@@ -15,10 +15,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace {
 constexpr long ReceiveBufferBytes = 512 * 1024;
+
+// Through the host's file system, like every other file of the add-on; a file that cannot be
+// removed stays, and the next download of its name writes over it.
+void RemovePartialFile(const char* path)
+{
+    IO::fileSystem.Delete(IO::Location(path), 0, IO::FileSystem::OnAccessDeniedIgnore);
+}
 }  // namespace
 
 DownloadManager& DownloadManager::getInstance()
@@ -77,7 +83,7 @@ GSErrCode DownloadManager::Download(char* url, char* path)
     if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK) {
         ReportAlert(LocString(Messages::List, Messages::TransferNotStarted).c_str());
         Release();
-        std::filesystem::remove(path);
+        RemovePartialFile(path);
         return ErrCode::General;
     }
 
@@ -87,8 +93,7 @@ GSErrCode DownloadManager::Download(char* url, char* path)
         Fail(cancelled ? "the download was cancelled" : "the download was closed before it ended");
     Release();
     if (!completed) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+        RemovePartialFile(path);
         ReportAlert((LocString(DownloadTexts::List, DownloadTexts::Failed) + failure).c_str());
         return ErrCode::General;
     }

@@ -194,6 +194,25 @@ TEST_F(FileFailureTest, DiskFullWhileDownloadingIsAFailedDownloadAndTheFileIsRem
     }
 }
 
+// The half-written file that cannot be removed stays, but the failure is told once and the
+// next download of that name, written over it, installs.
+TEST_F(FileFailureTest, HalfWrittenDownloadThatCannotBeRemovedIsStillAFailedDownload)
+{
+    ASSERT_NO_FATAL_FAILURE(Restart());
+    IO::Faults::Set(Operation::Write, Temp(), Error::DiskFull);
+    IO::Faults::Set(Operation::Delete, Temp(), Error::AccessDenied);
+    TranscriptMark mark = Mark();
+    EXPECT_EQ(Install(FileUrl(PartUrl), Part), -1);
+    EXPECT_EQ(CountSince(mark, "report alert: The download failed and nothing was installed: "), 1u);
+    EXPECT_TRUE(fs::exists(TempFile(Part)));
+    EXPECT_FALSE(fs::exists(Embedded() + "/" + Part));
+
+    IO::Faults::Clear();
+    mark = Mark();
+    EXPECT_EQ(Install(FileUrl(PartUrl), Part), 0);
+    EXPECT_TRUE(SaidSince(mark, "library part registered"));
+}
+
 // Installation
 
 TEST_F(FileFailureTest, RefusedCopyTellsWhyReturnsMinusTwoAndKeepsTheDownloadInTheTemporaryFolder)
