@@ -2,7 +2,8 @@
 # Installs what is needed, builds the add-on for every host version and runs the tests:
 # the whole suite on hosts 15, 18 and 21, on the other versions the tests of what differs
 # between versions (label "version"), and the host 21 suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Trees go to build/ci/, apart from the developer's build/hostNN;
+# UndefinedBehaviorSanitizer, with every scenario cut after each line (scripts/scenario-ends.sh)
+# in that tree too. Trees go to build/ci/, apart from the developer's build/hostNN;
 # JUnit results to build/ci/junit/.
 #
 # The local service and the tests that do not depend on the host version are built once, in
