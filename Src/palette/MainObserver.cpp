@@ -52,6 +52,16 @@ void CloseStartupProgressIfOpen()
         DGModelessClose(StartupProgressDialogId);
 }
 
+// The start-up progress window for as long as the start-up checks run: it closes however they
+// end, also when the project's closing took the palette away meanwhile.
+class StartupProgressWindow {
+public:
+    StartupProgressWindow() { OpenStartupProgress(); }
+    ~StartupProgressWindow() { CloseStartupProgressIfOpen(); }
+    StartupProgressWindow(const StartupProgressWindow&) = delete;
+    StartupProgressWindow& operator=(const StartupProgressWindow&) = delete;
+};
+
 void StoreFirstRun(const char* value)
 {
     SettingsManager& settings = SettingsManager::GetInstance();
@@ -102,7 +112,7 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
     MainPalette& palette = **palettePtr;
     const PaletteWatch watch(palettePtr);
 
-    OpenStartupProgress();
+    const StartupProgressWindow progressWindow;
     SetStartupProgress(1, true);
 
     const GSErrCode selfUpdate = CheckForSelfUpdate(AddOnVersion);
@@ -140,7 +150,8 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
         SetStartupProgress(45, false);
         palette.ClearFocus();
         SetStartupProgress(90, false);
-        palette.GetFeaturedManufacturers();
+        if (!palette.GetFeaturedManufacturers(watch))
+            return;
         SetStartupProgress(100, false);
         CloseStartupProgressIfOpen();
         // One word for however many of the requests found no catalogue.
@@ -154,6 +165,8 @@ void MainObserver::PanelOpened(const DG::PanelOpenEvent&)
             Endpoints::SupportEmail + ".";
         ReportAlert(message.c_str());
         CloseStartupProgressIfOpen();
+        if (watch.Gone())
+            return;
         palette.EndEventProcessing();
         palette.Dispose();  // this observer is gone from here on
     }
@@ -221,12 +234,13 @@ void MainObserver::RunButtonAction(const DG::Item* source)
 
 void MainObserver::RefreshMailCounter()
 {
+    const PaletteWatch watch(palettePtr);
     int count = 0;
     AskForNumOfMailsHandler(count);
     if (count > MaxMailCount)
         count = MaxMailCount;
-    if (*palettePtr != nullptr)
-        (*palettePtr)->UpdateMailcounter(static_cast<short>(count));
+    if (MainPalette* palette = watch.Palette())
+        palette->UpdateMailcounter(static_cast<short>(count));
 }
 
 void MainObserver::LayOut(const DG::Panel& panel, short width, short height)

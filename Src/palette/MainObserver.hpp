@@ -44,19 +44,6 @@ public:
     int LaunchSiteWithNewsHandler();
 
 private:
-    // A modal call runs the host's event loop, in which the project may be closed: that
-    // disposes the palette and this observer. Taken before such a call, a watch says
-    // afterwards whether the palette is gone, without touching the observer.
-    class PaletteWatch {
-    public:
-        explicit PaletteWatch(MainPalette** owner) : owner_(owner), palette_(*owner) {}
-        bool Gone() const { return *owner_ != palette_; }
-
-    private:
-        MainPalette** owner_;  // the add-on's global, which outlives the observer
-        MainPalette* palette_;
-    };
-
     void RefreshMailCounter();
     void RunButtonAction(const DG::Item* source);
     void LayOut(const DG::Panel& panel, short width, short height);

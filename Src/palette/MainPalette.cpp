@@ -65,6 +65,12 @@ MainPalette::MainPalette(short resId)
 
 MainPalette::~MainPalette() = default;
 
+unsigned long long MainPalette::NextSerial()
+{
+    static unsigned long long made = 0;
+    return ++made;
+}
+
 void MainPalette::UpdateMailcounter(short count)
 {
     mailButton.SetIcon(OwnIcon(static_cast<short>(MailCounterIcon + count)));

@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,11 +43,30 @@ std::string ButtonTarget(const std::string& page)
     return address ? std::string(address.get()) : std::string();
 }
 
+// An answer, logo or icon file goes whatever happened: also when a button could not be
+// filled or the palette went away meanwhile.
+class AnswerFileGuard {
+public:
+    explicit AnswerFileGuard(std::string path) : path_(std::move(path)) {}
+    ~AnswerFileGuard()
+    {
+        if (!path_.empty())
+            DeleteAnswerFile(path_);
+    }
+    AnswerFileGuard(const AnswerFileGuard&) = delete;
+    AnswerFileGuard& operator=(const AnswerFileGuard&) = delete;
+
+private:
+    std::string path_;
+};
+
 // One button per element of `elementName`, at most ten, in document order: its logo as the
-// icon, its name as the tooltip and its page as the target. Answers how many were filled.
-int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile, const char* elementName,
-                            bool invalidate)
+// icon, its name as the tooltip and its page as the target. Answers how many were filled;
+// none when the palette went away while a button's target or logo was being made.
+std::optional<int> FillManufacturerButtons(const PaletteWatch& watch, const std::string& answerFile,
+                                           const char* elementName, bool invalidate)
 {
+    MainPalette& palette = *watch.Palette();
     XmlAnswer reader(answerFile.c_str());
     const std::vector<FeaturedEntry> entries = ReadFeaturedEntries(reader, elementName, ManufacturerButtonCount);
     for (auto& button : palette.customButtons)
@@ -64,23 +84,30 @@ int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile,
 
         palette.separator13.Show();
         button.Show();
-        palette.urls.Push(ButtonTarget(url));
+        // Without a valid key the settings dialog asks for one first.
+        std::string target = ButtonTarget(url);
+        if (watch.Gone())
+            return std::nullopt;
+        palette.urls.Push(std::move(target));
 
         char logoName[32] = {};
         std::snprintf(logoName, sizeof logoName, "%d.png", i);
         // Once the logos' host has kept silent, the other logos are not waited for either:
         // their buttons go without a logo, as after a failed logo download.
         std::string logoPath;
-        if (!logoHostSilent) {
+        if (!logoHostSilent)
             logoPath = DownloadIcon(icon.c_str(), logoName, &logoHostSilent);
-            palette.catalogueUnreachable = palette.catalogueUnreachable || logoHostSilent;
-        }
+        const AnswerFileGuard logoFile(logoPath);
+        if (watch.Gone())
+            return std::nullopt;
+        palette.catalogueUnreachable = palette.catalogueUnreachable || logoHostSilent;
         char folder[TempPathSize] = {};
         char iconName[32] = {};
         std::snprintf(iconName, sizeof iconName, "%d.icns", i);
         // Without a temporary folder the button goes without its icon.
         const bool hasFolder = GetTempPath(TempPathSize, folder) < TempPathSize + 1;
         std::string iconPath = hasFolder ? std::string(folder) + iconName : std::string();
+        const AnswerFileGuard iconFile(iconPath);
 
         button.toolTip = DG::ToolTipText(name.c_str());
         {
@@ -94,31 +121,10 @@ int FillManufacturerButtons(MainPalette& palette, const std::string& answerFile,
         if (invalidate)
             DGInvalidateItem(PaletteResId, item);
         SetStartupProgress(90 + i);
-
-        if (!logoPath.empty())
-            DeleteAnswerFile(logoPath);
-        if (!iconPath.empty())
-            DeleteAnswerFile(iconPath);
         ++i;
     }
     return i;
 }
-
-// The answer file goes whatever happened, also when a button could not be filled.
-class AnswerFileGuard {
-public:
-    explicit AnswerFileGuard(std::string path) : path_(std::move(path)) {}
-    ~AnswerFileGuard()
-    {
-        if (!path_.empty())
-            DeleteAnswerFile(path_);
-    }
-    AnswerFileGuard(const AnswerFileGuard&) = delete;
-    AnswerFileGuard& operator=(const AnswerFileGuard&) = delete;
-
-private:
-    std::string path_;
-};
 
 }  // namespace
 
@@ -155,8 +161,8 @@ int MainObserver::AskForNumOfMailsHandler(int& count)
         count = 0;
         return 0;
     }
-    if (IsUnreachable(post.curlCode) && *palettePtr != nullptr)
-        (*palettePtr)->catalogueUnreachable = true;
+    if (MainPalette* palette = watch.Palette(); palette != nullptr && IsUnreachable(post.curlCode))
+        palette->catalogueUnreachable = true;
     AnswerFileGuard answerFile(post.answerFile);
     SetStartupProgress(35);
 
@@ -170,27 +176,36 @@ int MainObserver::AskForNumOfMailsHandler(int& count)
     return 0;
 }
 
-void MainPalette::GetFeaturedManufacturers()
+bool MainPalette::GetFeaturedManufacturers(const PaletteWatch& watch)
 {
     const PostResult post =
         PostServiceRequest(Endpoints::Scheme::Https, "/GetFeaturedManufacturers2", ManufacturersRequest);
-    if (!post.started)
-        return;
-    catalogueUnreachable = catalogueUnreachable || IsUnreachable(post.curlCode);
     AnswerFileGuard answerFile(post.answerFile);
-    FillManufacturerButtons(*this, post.answerFile, "ManufacturersModel", true);
+    if (watch.Gone())
+        return false;
+    if (!post.started)
+        return true;
+    catalogueUnreachable = catalogueUnreachable || IsUnreachable(post.curlCode);
+    return FillManufacturerButtons(watch, post.answerFile, "ManufacturersModel", true).has_value();
 }
 
-void MainPalette::GetFavouritePrivateClouds()
+bool MainPalette::GetFavouritePrivateClouds(const PaletteWatch& watch)
 {
     const auto key = GetCheckedAPIKey();
+    if (watch.Gone())
+        return false;
     const PostResult post = PostServiceRequest(Endpoints::Scheme::Https, "/GetFavouritePrivateCloudXml2",
                                                FormatRequest(PrivateCloudsRequestTemplate, {key.get()}));
-    if (!post.started)
-        return;
     AnswerFileGuard answerFile(post.answerFile);
-    const int filled = FillManufacturerButtons(*this, post.answerFile, "FavouritePrivateCloudModel", false);
-    if (filled == 0) {
+    if (watch.Gone())
+        return false;
+    if (!post.started)
+        return true;
+    const std::optional<int> filled =
+        FillManufacturerButtons(watch, post.answerFile, "FavouritePrivateCloudModel", false);
+    if (!filled)
+        return false;
+    if (*filled == 0) {
         // Nothing chosen yet: the one button leads to where the user chooses them.
         separator9.Show();
         customButtons[0]->Show();
@@ -198,4 +213,5 @@ void MainPalette::GetFavouritePrivateClouds()
         customButtons[0]->Attach(*customButtons[0]);
         urls.Push(Endpoints::Address(Endpoints::Scheme::Https, Endpoints::SiteHost, "/Account/UserPreference"));
     }
+    return true;
 }

@@ -138,7 +138,7 @@ TEST_F(PaletteServices, AnswerWithoutManufacturersHidesEveryButtonButKeepsTheSep
     ASSERT_TRUE(Item(ManufacturerItem + 3).visible);
     for (const char* body : {"<Bim></Bim>", "not xml at all"}) {
         ASSERT_TRUE(service.SetFault("/GetFeaturedManufacturers2", "body", {{"body", body}}));
-        mainPalette->GetFeaturedManufacturers();
+        mainPalette->GetFeaturedManufacturers(PaletteWatch(&mainPalette));
         for (short item = ManufacturerItem; item < ManufacturerItem + 10; ++item)
             EXPECT_FALSE(Item(item).visible) << item << " " << body;
         EXPECT_TRUE(mainPalette->urls.IsEmpty());
@@ -163,6 +163,12 @@ TEST_F(PaletteServices, AnswerFilesLogosAndIconsAreGoneAfterBothRequests)
     EXPECT_EQ(RequestCount("/GetFeaturedManufacturers2"), 1u);
     const auto files = TemporaryFiles();
     EXPECT_TRUE(std::none_of(files.begin(), files.end(), IsAnswerOrLogoFile)) << ::testing::PrintToString(files);
+
+    // Also when a button cannot take its icon, which ends the start-up checks.
+    DGHost::FailNextIconChange();
+    EXPECT_ANY_THROW(mainPalette->GetFeaturedManufacturers(PaletteWatch(&mainPalette)));
+    const auto left = TemporaryFiles();
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), IsAnswerOrLogoFile)) << ::testing::PrintToString(left);
 }
 
 TEST_F(PaletteServices, ManufacturerButtonOpensTheAddressMadeForIt)

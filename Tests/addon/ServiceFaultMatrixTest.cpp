@@ -168,7 +168,7 @@ public:
 
     static Outcome FeatureManufacturers(ServiceFaultMatrix&)
     {
-        mainPalette->GetFeaturedManufacturers();
+        mainPalette->GetFeaturedManufacturers(PaletteWatch(&mainPalette));
         const UIndex shown = mainPalette->urls.GetSize();
         return shown == 0 ? Outcome::Default : shown == FeaturedCount ? Outcome::Answer : Outcome::Partial;
     }
