@@ -163,10 +163,13 @@ void OpenClosePalette()
         return;
     mainPalette->Show(-32768);
 
-    // An exception in the start-up checks disposes the palette: there is nothing to size then.
-    if (firstRun == 1 && mainPalette != nullptr) {
-        DGSetDialogSize(PaletteResId, 0, 100, 42, 1, 1);
-        mainPalette->Resize(1000, 0, 1, false);
+    // The first opening uses up the first-run state however its start-up checks ended; a
+    // palette they disposed (an exception, the project closed meanwhile) has nothing to size.
+    if (firstRun == 1) {
+        if (mainPalette != nullptr) {
+            DGSetDialogSize(PaletteResId, 0, 100, 42, 1, 1);
+            mainPalette->Resize(1000, 0, 1, false);
+        }
         firstRun = 0;
     }
 }

@@ -66,18 +66,39 @@ TEST_F(AddOnShell, StoredFirstRunDecidesWhetherTheLibraryEventOpensThePalette)
     }
 }
 
+// The first opening uses up the first-run state however its start-up checks end: later
+// library events do not reopen the palette, and a later palette gets no first-run size.
 TEST_F(AddOnShell, FirstOpeningGetsTheOneRowSizeAndLaterEventsDoNotReopen)
 {
-    LoadAndStart();
-    host->SendProjectEvent(APINotify_ChangeLibrary);
-    EXPECT_EQ(PaletteSize(), "439x42");
-    EXPECT_TRUE(host->TranscriptContains("palette 32600 size 100x42"));
-    EXPECT_EQ(Setting("FirstRun"), "2");
+    struct Case {
+        const char* what;
+        bool checksFail;  // an icon the host refuses: the checks dispose the palette
+    };
+    for (const Case& c : {Case {"checks complete", false}, Case {"checks fail", true}}) {
+        SCOPED_TRACE(c.what);
+        host.reset();
+        host = std::make_unique<DevHost::Host>(DevHost::Options {});
+        LoadAndStart();
+        if (c.checksFail)
+            DGHost::FailNextIconChange();
+        host->SendProjectEvent(APINotify_ChangeLibrary);
+        EXPECT_EQ(Setting("FirstRun"), "2");
+        if (c.checksFail) {
+            EXPECT_FALSE(Palette());
+        } else {
+            EXPECT_EQ(PaletteSize(), "439x42");
+            EXPECT_EQ(CountLines("palette 32600 size 100x42"), 1u);
+        }
 
-    host->SendProjectEvent(APINotify_NewAndReset);
-    EXPECT_FALSE(Palette());
-    host->SendProjectEvent(APINotify_ChangeLibrary);  // the auto-open state was used up
-    EXPECT_FALSE(Palette());
+        host->SendProjectEvent(APINotify_NewAndReset);
+        EXPECT_FALSE(Palette());
+        host->SendProjectEvent(APINotify_ChangeLibrary);  // the auto-open state was used up
+        EXPECT_FALSE(Palette());
+        host->SendMenuCommand(32500);
+        EXPECT_TRUE(PaletteVisible());
+        EXPECT_EQ(CountLines("palette 32600 size 100x42"), c.checksFail ? 0u : 1u);
+        host.reset();
+    }
 }
 
 TEST_F(AddOnShell, PaletteLeftOpenReopensAfterAResetWithoutTheFirstRunSize)
