@@ -5,6 +5,6 @@
 
 // Downloads `url` into the temporary folder under `fileName` and answers the file's path,
 // also when the transfer failed (the file may then be empty); empty when the transfer
-// library cannot start. `unreachable`, when given, says whether the image's host could not be
-// reached or stayed silent.
+// library cannot start. `unreachable`, when given, says whether the image's host cannot serve
+// it (`IsUnreachable`).
 std::string DownloadIcon(const char* url, const char* fileName, bool* unreachable = nullptr);

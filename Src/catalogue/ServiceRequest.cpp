@@ -118,8 +118,11 @@ bool IsUnreachable(int curlCode)
     switch (curlCode) {
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT: return true;
+    case CURLE_COULDNT_CONNECT:          // refused
+    case CURLE_OPERATION_TIMEDOUT:       // no connection, or too little of the answer, within the limits
+    case CURLE_GOT_NOTHING:              // the connection closed without an answer
+    case CURLE_SEND_ERROR:               // the connection broke: sending
+    case CURLE_RECV_ERROR: return true;  // or receiving
     default: return false;
     }
 }

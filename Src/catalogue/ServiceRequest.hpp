@@ -46,7 +46,10 @@ void ResetTransferLimits();
 // service stands in, the transfer goes to the system log with the address as the add-on
 // built it ("transfer: ADDRESS"), so the scheme and host each build uses can be checked.
 void PrepareTransfer(CURL* curl, const char* url, TransferKind kind);
-// Whether a transfer's result means the host could not be reached or stayed silent.
+// Whether a transfer's result says the host cannot serve it: its name not resolved, the
+// connection refused, silence or too slow an answer, the connection closed without an answer
+// or broken. An answer that came whole or cut short (an error page, a shorter body than
+// announced) does not count.
 bool IsUnreachable(int curlCode);
 
 // `value` as XML attribute text: & < > ' " become entities, everything else stays.

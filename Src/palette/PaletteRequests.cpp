@@ -92,7 +92,7 @@ std::optional<int> FillManufacturerButtons(const PaletteWatch& watch, const std:
 
         char logoName[32] = {};
         std::snprintf(logoName, sizeof logoName, "%d.png", i);
-        // Once the logos' host has kept silent, the other logos are not waited for either:
+        // Once the logos' host could not serve one, the other logos are not waited for either:
         // their buttons go without a logo, as after a failed logo download.
         std::string logoPath;
         if (!logoHostSilent)

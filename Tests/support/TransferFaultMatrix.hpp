@@ -30,6 +30,7 @@ struct TransferFault {
     InstallerOutcome installer;
     VersionOutcome version;
     LogoOutcome logo;
+    const char* name = nullptr;  // the row's test name where the mode alone does not tell it
 };
 
 // The transfer limits the matrix runs under: each silent or stalled case ends in about 2 s.
@@ -48,6 +49,14 @@ inline const TransferFault TransferFaults[] = {
      InstallerOutcome::FailsTold,
      VersionOutcome::Unreachable,
      LogoOutcome::Silent},
+    // The connection closed without an answer.
+    {"no-answer",
+     {{"seconds", 0}},
+     DownloadOutcome::FailsTold,
+     InstallerOutcome::FailsTold,
+     VersionOutcome::Unreachable,
+     LogoOutcome::Silent,
+     "dropped"},
     // 10 bytes a second: a four-byte version file still arrives within the window.
     {"trickle", nlohmann::json::object(), DownloadOutcome::FailsTold, InstallerOutcome::FailsTold,
      VersionOutcome::Offers, LogoOutcome::Silent},
@@ -102,7 +111,7 @@ inline std::ostream& operator<<(std::ostream& out, const TransferFault& fault)
 // A test name for a row: the mode with "-" as "_".
 inline std::string TransferFaultName(const TransferFault& fault)
 {
-    std::string name = fault.mode;
+    std::string name = fault.name != nullptr ? fault.name : fault.mode;
     for (char& c : name)
         c = c == '-' ? '_' : c;
     return name;
