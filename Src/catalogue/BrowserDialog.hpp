@@ -44,11 +44,12 @@ long RunOwnModalDialog(short dialogId, DGDialCallBack callback, long long userDa
 // when the transfer library cannot start. The page address goes in as it stands.
 std::unique_ptr<char[]> UrlGenerator(const char* pageAddress);
 
-// What a page gave back for a download: both texts, or both empty.
+// What a page gave back for a download: both texts, or both empty. An address with an
+// empty file name is still a hand-over, so that the installation refuses it with a reason.
 struct PageDownload {
     std::string fileUrl;
     std::string fileName;
-    bool Requested() const { return !fileUrl.empty() && !fileName.empty(); }
+    bool Requested() const { return !fileUrl.empty(); }
 };
 
 // Opens `url` in browser dialog 32590 (the host 18 build: in the add-on's own modal window)

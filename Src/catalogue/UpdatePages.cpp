@@ -26,6 +26,14 @@ std::unique_ptr<char[]> NewCString(const std::string& text, size_t minimumSize)
     return buffer;
 }
 
+bool ListableProductGuid(const std::string& guid)
+{
+    if (guid.find_first_of(",;") == std::string::npos)
+        return true;
+    ReportLine("Product left out of the update list, its GUID holds \",\" or \";\": " + guid);
+    return false;
+}
+
 std::string JsonText(const std::string& text)
 {
     std::string out;

@@ -16,3 +16,7 @@ std::unique_ptr<char[]> NewCString(const std::string& text, size_t minimumSize =
 
 // JSON string content: a GUID from a part's parameters is not trusted to be plain.
 std::string JsonText(const std::string& text);
+
+// Whether a product can stand in a page's list of products: a GUID holding "," or ";" would
+// split its record, so such a product is left out and the report window says so.
+bool ListableProductGuid(const std::string& guid);

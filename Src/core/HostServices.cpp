@@ -37,13 +37,25 @@ std::string VisibleOnOneLine(std::string text)
     return text;
 }
 
-void ReportAlert(const char* text)
+namespace {
+void WriteReport(const char* text, bool withAlert)
 {
 #if KORDELA_REPORTS_UNI_STRINGS
-    ACAPI_WriteReport(GS::UniString(text), true);
+    ACAPI_WriteReport(GS::UniString(text), withAlert);
 #else
-    ACAPI_WriteReport(text, true);
+    ACAPI_WriteReport(text, withAlert);
 #endif
+}
+}  // namespace
+
+void ReportAlert(const char* text)
+{
+    WriteReport(text, true);
+}
+
+void ReportLine(const std::string& text)
+{
+    WriteReport(text.c_str(), false);
 }
 
 std::string LocString(short resId, short index)

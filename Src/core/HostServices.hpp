@@ -19,6 +19,8 @@ std::string DefaultDownloadFolderPath();
 
 // Shows a text in the host's report window as an alert.
 void ReportAlert(const char* text);
+// Writes a line into the host's report window, without an alert.
+void ReportLine(const std::string& text);
 
 // `text` for an alert or a log line, its control characters shown as '?' so that it stays
 // one line whatever a page or an answer put into it.

@@ -83,11 +83,18 @@ std::string ModificationErrorMessage()
 
 int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
 {
-    if (std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex));
-        part == nullptr) {
+    std::unique_ptr<AC::LibPart> part(AC::LibPartManager::GetInstance().GetLibpart(libPartIndex));
+    if (part == nullptr) {
         ReportAlert("The library part could not be found!");
         return KDPCResult::PartNotFound;
     }
+    // A part that is not ready for a cloud is told so before its parameters are read.
+    const auto notReady = [] {
+        ReportAlert("Please update the object before applying KDPC.");
+        return KDPCResult::NotCloudReady;
+    };
+    if (part->GetParam("KDPC_HNDL") == nullptr && part->GetParam("KD_Separator2") == nullptr)
+        return notReady();
     Cloud::ParamList list;
     if (!list.Read(libPartIndex)) {
         ReportModificationError();
@@ -95,10 +102,8 @@ int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
     }
     const int32_t handleAt = list.Find("KDPC_HNDL");
     const int32_t separatorAt = handleAt < 0 ? list.Find("KD_Separator2") : -1;
-    if (handleAt < 0 && separatorAt < 0) {
-        ReportAlert("Please update the object before applying KDPC.");
-        return KDPCResult::NotCloudReady;
-    }
+    if (handleAt < 0 && separatorAt < 0)
+        return notReady();
     if (handleAt >= 0) {
         Cloud::CellTable table(list[handleAt]);
         if (HoldsCloud(table, cloudId)) {

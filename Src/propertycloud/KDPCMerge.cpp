@@ -6,6 +6,7 @@
 #include "CH.hpp"
 #include "HostServices.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -123,31 +124,45 @@ int KDPCManager::UpdateKDPCMemo(API_AddParType**& params, int32_t& count, const 
         return 0;
     }
 
-    // Rebuilt as a new list rather than shifted in place, so that a layout the cloud does
-    // not expect costs at most a duplicate, never a lost or overwritten record.
+    // Rebuilt as a new list rather than shifted in place, so that whatever the layout no
+    // record is lost or overwritten and no name is written twice (the host takes a part with
+    // two parameters of one name for corrupt): an entry takes the first record of its name
+    // from the cloud's place on into its slot, wherever it stands there; a name that stands
+    // before that place, or that an earlier entry brought, is not written again.
     std::vector<API_AddParType> old;
     if (n > 0)
         old.assign(*params, *params + n);
     const std::string prefix = prefixText != nullptr ? prefixText : "";
     const size_t pos = InsertionPoint(old, prefix);
     std::vector<API_AddParType> merged(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(pos));
-    size_t next = pos;  // the next old record of the group not yet taken over
+    std::vector<bool> taken(old.size(), false);
+    const auto named = [](const API_AddParType& record, const std::string& name) {
+        return CHEqualCStrings(ParameterNameOf(record).c_str(), name.c_str());
+    };
     for (const KDPCParamType& entry : info.params) {
         const std::string wanted = FieldName(entry.variableName);
-        if (next < old.size() && CHEqualCStrings(ParameterNameOf(old[next]).c_str(), wanted.c_str())) {
-            API_AddParType kept = old[next++];
+        size_t at = pos;
+        while (at < old.size() && (taken[at] || !named(old[at], wanted)))
+            ++at;
+        if (at < old.size()) {
+            API_AddParType kept = old[at];
+            taken[at] = true;
             if (entry.editable && entry.value)
                 SetValue(kept, *entry.value);
             merged.push_back(kept);
             continue;
         }
+        if (std::any_of(merged.begin(), merged.end(), [&](const API_AddParType& r) { return named(r, wanted); }))
+            continue;
         API_AddParType added {};
         NAddParameter(&added, 0, entry.isTitle ? APIParT_Title : APIParT_CString,
                       entry.isTitle ? APIParFlg_BoldName : APIParFlg_Child, entry.variableName.c_str(),
                       entry.name.c_str(), 0, entry.value ? entry.value->c_str() : nullptr, true);
         merged.push_back(added);
     }
-    merged.insert(merged.end(), old.begin() + static_cast<std::ptrdiff_t>(next), old.end());
+    for (size_t i = pos; i < old.size(); ++i)
+        if (!taken[i])
+            merged.push_back(old[i]);
     for (size_t i = 0; i < merged.size(); ++i)
         merged[i].index = static_cast<int32_t>(i);
 

@@ -3,7 +3,6 @@
 
 #include "APIKey.hpp"
 #include "Endpoints.hpp"
-#include "Foundation.hpp"
 #include "HostServices.hpp"
 #include "HostVersion.hpp"
 #include "ServiceRequest.hpp"
@@ -86,10 +85,8 @@ std::unique_ptr<char[]> KDPCUpdateManager::GetUpdateInfo()
     for (const auto& [url, editions] : urls) {
         const std::string guid = UrlToGuidHandler::getInstance()[url].ToUTF8();
         // Such a GUID would split its record and hand the page clouds of another product.
-        if (guid.find_first_of(",;") != std::string::npos) {
-            NSLog("property-cloud update: product %s left out, its GUID holds a separator", guid.c_str());
+        if (!ListableProductGuid(guid))
             continue;
-        }
         list += guid;
         for (const auto& [cloud, edition] : *editions)
             list += "," + std::to_string(cloud) + "," + std::to_string(edition);

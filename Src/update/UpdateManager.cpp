@@ -66,11 +66,7 @@ struct ChangeElementCommand {
 
 void ReportUpdateProblem(const std::string& line)
 {
-#if KORDELA_REPORTS_UNI_STRINGS
-    ACAPI_WriteReport(GS::UniString(line), false);
-#else
-    ACAPI_WriteReport(line.c_str(), false);
-#endif
+    ReportLine(line);
 }
 
 UpdateManager& UpdateManager::getInstance()
@@ -113,11 +109,8 @@ std::unique_ptr<char[]> UpdateManager::GetUpdateInfo()
     std::string list;
     for (const auto& [guid, edition] : products) {
         const std::string text = guid.ToCStr().Get();
-        // A separator inside the GUID would split its record on the page.
-        if (text.find_first_of(",;") != std::string::npos) {
-            ReportUpdateProblem("Product left out of the update list, its GUID holds \",\" or \";\": " + text);
+        if (!ListableProductGuid(text))
             continue;
-        }
         list += text + "," + std::to_string(edition) + ";";
     }
     // A list that outgrows the page's usual buffer is delivered whole.

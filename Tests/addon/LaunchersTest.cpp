@@ -152,18 +152,34 @@ TEST_F(Launchers, IfcPageSchemeFollowsTheHostVersion)
     EXPECT_TRUE(shown[0].ends_with("?redirecturl=" + scheme + "www.kordela.com/ifc/ifc-landing-page.html")) << shown[0];
 }
 
-TEST_F(Launchers, PickedProductIsDownloadedAndInstalledOnce)
+// What the page hands over is installed once, or refused with an alert: never dropped
+// without a word.
+TEST_F(Launchers, PickedProductIsDownloadedAndInstalledOnceOrRefused)
 {
     PlayProgressPage();
     const std::string file = FileUrl("library/OakChair_1234.gsm");
-    AddBridgeCall("/Product", {.message = "download",
-                               .fields = {{"url1", file}, {"filename1", "OakChair_1234.gsm"}},
-                               .legacyFunction = "Execute",
-                               .legacyArgs = {nlohmann::json(file).dump(), "\"OakChair_1234.gsm\""}});
-    ASSERT_EQ(DGHost::ClickItem(PaletteId, 1), "");
-    EXPECT_EQ(RequestCount("/files/library/OakChair_1234.gsm"), 1u);
-    EXPECT_EQ(CountLines("library part registered"), 1u);
-    EXPECT_EQ(CountLines("report alert:"), 0u);
+    struct Case {
+        std::string fileName;
+        size_t transfers;
+        const char* alert;  // null: installed
+    };
+    for (const Case& c : {Case {"OakChair_1234.gsm", 1, nullptr},
+                          Case {"", 0, "The page offered the download under a file name that cannot be used"}}) {
+        pages.Forget("/Product");
+        AddBridgeCall("/Product", {.message = "download",
+                                   .fields = {{"url1", file}, {"filename1", c.fileName}},
+                                   .legacyFunction = "Execute",
+                                   .legacyArgs = {nlohmann::json(file).dump(), nlohmann::json(c.fileName).dump()}});
+        const size_t requests = RequestCount("/files/library/OakChair_1234.gsm");
+        const TranscriptMark mark = Mark();
+        ASSERT_EQ(DGHost::ClickItem(PaletteId, 1), "");
+        EXPECT_EQ(RequestCount("/files/library/OakChair_1234.gsm"), requests + c.transfers) << c.fileName;
+        EXPECT_EQ(CountSince(mark, "library part registered"), c.alert == nullptr ? 1u : 0u) << c.fileName;
+        EXPECT_EQ(CountSince(mark, "report alert:"), c.alert == nullptr ? 0u : 1u) << c.fileName;
+        if (c.alert != nullptr) {
+            EXPECT_EQ(CountSince(mark, std::string("report alert: ") + c.alert), 1u) << c.fileName;
+        }
+    }
 }
 
 TEST(CloudList, RowsAreReadOnlyInsideTheArray)

@@ -1,6 +1,6 @@
 // The merge of a cloud into a part's parameter list, fed a generated list and cloud: no
-// record is lost, every entry of the cloud is in the list afterwards when some were missing,
-// and every index equals its position.
+// record is lost, no name is written twice, every entry of the cloud is in the list
+// afterwards when some were missing, and every index equals its position.
 #include "FuzzSupport.hpp"
 #include "KDPCManager.hpp"
 #include "ParameterText.hpp"
@@ -78,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ++old[fuzz::Lower(ParameterNameOf(record))];
     for (const auto& [name, n] : old)
         FUZZ_CHECK(after[name] >= n);
+    // A name the list held keeps its records, one more is never written; others come once.
+    for (const auto& [name, n] : after)
+        FUZZ_CHECK(n <= std::max(old[name], 1));
     if (!missing.IsEmpty())
         for (const auto& entry : info.params) {
             API_AddParType probe {};

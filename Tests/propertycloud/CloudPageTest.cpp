@@ -4,6 +4,8 @@
 #include "KDPCManager.hpp"
 #include "UpdatePageScripts.hpp"
 
+#include "DevHost/HostFaults.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
@@ -284,19 +286,46 @@ TEST_F(CloudPage, RefreshMarksOnlyTheLastRowOfTheCloud)
     EXPECT_EQ(CountLines("KDPC_HNDL parameter could not be found."), 1u);
 }
 
+// The refusals come in this order: no part, then a part without the frame and without the
+// product block's end marker (whether or not its parameters can be read), then parameters
+// that cannot be read.
 TEST_F(CloudPage, AttachRefusesPartsItCannotUse)
 {
     const size_t missing = CountLines("The library part could not be found!");
-    EXPECT_EQ(KDPCManager::AddKDPCParams(9999, 12), -1);
     EXPECT_EQ(KDPCManager::LinkKDPCParams(9999, 12), -1);
-    EXPECT_EQ(CountLines("The library part could not be found!"), missing + 2);
+    EXPECT_EQ(CountLines("The library part could not be found!"), missing + 1);
     int32_t door = 0;
     for (int32_t i = 1; host->GetProject().Part(i) != nullptr; ++i)
         if (host->GetProject().Part(i)->name == "Sliding door S2")
             door = i;
     ASSERT_NE(door, 0);
-    EXPECT_EQ(KDPCManager::AddKDPCParams(door, 21), -2);
-    EXPECT_EQ(CountLines("Please update the object before applying KDPC."), 1u);
+    const std::string modificationError = ModificationErrorMessage();
+    struct Case {
+        const char* what;
+        int32_t part;
+        const char* unreadable;  // the host call that fails for the part, or null
+        int code;
+        std::string alert;
+    };
+    for (const Case& c :
+         {Case {"no such part", 9999, nullptr, -1, "The library part could not be found!"},
+          Case {"no end marker", door, nullptr, -2, "Please update the object before applying KDPC."},
+          Case {"no end marker, details unreadable", door, "LibPartGetDetails", -2,
+                "Please update the object before applying KDPC."},
+          Case {"no end marker, parameters unreadable", door, "LibPartGetParams", -2,
+                "Please update the object before applying KDPC."},
+          Case {"the end marker, details unreadable", ChairIndex(), "LibPartGetDetails", -3, modificationError}}) {
+        SCOPED_TRACE(c.what);
+        host->Faults().Clear();
+        if (c.unreadable != nullptr) {
+            ASSERT_EQ(DevHost::AddHostFault(host->Faults(), {c.unreadable, "when", std::to_string(c.part)}), "");
+        }
+        const TranscriptMark mark = Mark();
+        EXPECT_EQ(KDPCManager::AddKDPCParams(c.part, 21), c.code);
+        EXPECT_EQ(CountSince(mark, "report alert:"), 1u);
+        EXPECT_EQ(CountSince(mark, "report alert: " + c.alert), 1u);
+    }
+    host->Faults().Clear();
     EXPECT_EQ(RequestCount("/GetKdpcInfoXml2"), 0u);
     EXPECT_EQ(CountLines("library part rewritten"), 0u);
 }

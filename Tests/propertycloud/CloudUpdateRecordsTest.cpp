@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+extern "C" GSErrCode SetImportedFuncAddrs(const API_HostTable* table, size_t tableSize);
+
 namespace {
 
 API_Guid Element(int n)
@@ -116,11 +118,23 @@ TEST_F(CloudUpdateRecords, UpdateListNamesEachProductWithItsSmallestEditions)
     TwoProducts();
     EXPECT_EQ(UpdateList(), "G1,7,1,9,2,12,-999;G2;");
 
-    // A GUID holding a separator would split its record: that product is left out.
+    // A GUID holding a separator would split its record: that product is left out, and the
+    // report window says so, as the object update does.
+    static std::vector<std::pair<std::string, bool>> reports;
+    reports.clear();
+    API_HostTable table {};
+    table.WriteReport = [](const char* text, bool alert) {
+        reports.emplace_back(text, alert);
+        return NoError;
+    };
+    ASSERT_EQ(SetImportedFuncAddrs(&table, sizeof table), NoError);
     UrlToGuidHandler::getInstance().Add(GS::UniString("kordela.example/Product/3"), GS::UniString("G3;G1,7"));
     info.AddRow(Element(5), GS::UniString("G3;G1,7"), GS::UniString("kordela.example/Product/3"), Editions({{5, 1}}),
                 13);
     EXPECT_EQ(UpdateList(), "G1,7,1,9,2,12,-999;G2;");
+    SetImportedFuncAddrs(nullptr, 0);
+    EXPECT_EQ(reports, (std::vector<std::pair<std::string, bool>> {
+                           {"Product left out of the update list, its GUID holds \",\" or \";\": G3;G1,7", false}}));
 }
 
 TEST_F(CloudUpdateRecords, LongUpdateListIsDeliveredWhole)
