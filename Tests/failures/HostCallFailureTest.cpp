@@ -205,7 +205,9 @@ TEST_F(HostCallFailureTest, PlacedInstanceRewrite)
     };
     for (const Case& c :
          {Case {{}, 1, 1}, Case {{"ElementGet", "when", Chair}, 0, 0}, Case {{"ElementGetMemo", "when", Chair}, 1, 1},
-          Case {{"ElementChange", "when", Chair}, 0, 1}, Case {{undo}, 0, 0}}) {
+          Case {{"ElementChange", "when", Chair}, 0, 1}, Case {{undo}, 0, 0},
+          // No memory for the memo's list: as a memo that cannot be read.
+          Case {{"BMhAllClear", "count", "1"}, 1, 1}}) {
         SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[0]);
         host.reset();
         host = std::make_unique<DevHost::Host>(DevHost::Options {});
