@@ -26,8 +26,8 @@ public:
     // Every name a fault can be set on.
     static const std::vector<std::string_view>& Names();
     // The frameworks' allocators and resizers among them: a fault makes an allocator answer
-    // no memory and a resizer its error; picked by the size asked for ("when 24") and a
-    // resizer also by "grow" or "shrink".
+    // no memory and a resizer its error; picked by the size asked for ("when 24"), and
+    // BMhSetSize also by "grow" or "shrink".
     static bool IsMemoryCall(std::string_view name);
     // An error given by name ("General", "BadIndex", ...) or as a number (0x81060001, -4).
     static std::optional<GSErrCode> ParseError(const std::string& text);
