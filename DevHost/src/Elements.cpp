@@ -109,8 +109,9 @@ GSErrCode Project::ElementGetMemo(const API_Guid* guid, API_ElementMemo* memo, u
         return ErrCode::General;
     }
     *memo = API_ElementMemo {};
-    if ((mask & APIMemoMask_AddPars) != 0 && e->libInd != 0)
-        memo->params = ParametersToHandle(e->params);
+    if ((mask & APIMemoMask_AddPars) != 0 && e->libInd != 0 &&
+        (memo->params = ParametersToHandle(e->params)) == nullptr)
+        return ErrCode::Memory;
     return NoError;
 }
 
@@ -169,7 +170,8 @@ GSErrCode Project::ElementGetDefaults(API_Element* element, API_ElementMemo* mem
         *field = d.libInd;
     if (memo != nullptr) {
         *memo = API_ElementMemo {};
-        memo->params = ParametersToHandle(d.params);
+        if ((memo->params = ParametersToHandle(d.params)) == nullptr)
+            return ErrCode::Memory;
     }
     return NoError;
 }

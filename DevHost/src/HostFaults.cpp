@@ -45,8 +45,15 @@ const std::vector<std::string_view>& HostFaults::Names()
         "CallUndoableCommand", "OpenUndoableSession", "CloseUndoableSession",
         // Dialogs, alerts and preferences of the frameworks
         "DGModalDialog", "DGModelessInit", "DGAlert", "FolderDialog", "GSPrefOpenRootKey", "GSPrefGet", "GSPrefSet",
-        "GSPrefRemove"};
+        "GSPrefRemove",
+        // Memory of the frameworks: handles and blocks
+        "BMhAll", "BMhAllClear", "BMhSetSize", "BMhDuplicate", "GS_malloc", "GS_realloc"};
     return names;
+}
+
+bool HostFaults::IsMemoryCall(std::string_view name)
+{
+    return name.starts_with("BMh") || name.starts_with("GS_");
 }
 
 std::optional<GSErrCode> HostFaults::ParseError(const std::string& text)
@@ -120,7 +127,8 @@ std::string AddHostFault(HostFaults& faults, const std::vector<std::string>& wor
     }
     if (words.empty())
         return usage;
-    GSErrCode error = ErrCode::General;
+    // Memory that runs out says so by default.
+    GSErrCode error = HostFaults::IsMemoryCall(words[0]) ? ErrCode::Memory : ErrCode::General;
     std::string when;
     int count = 0;
     size_t i = 1;

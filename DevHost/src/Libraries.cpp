@@ -186,7 +186,7 @@ GSErrCode Project::LibPartGetParams(int32_t libInd, double* a, double* b, int32_
     if (count != nullptr)
         *count = static_cast<int32_t>(part->params.size());
     *params = ParametersToHandle(part->params);
-    return NoError;
+    return *params != nullptr ? NoError : ErrCode::Memory;
 }
 
 GSErrCode Project::LibPartSearch(API_LibPart* libPart, bool wideSearch) const
@@ -272,6 +272,8 @@ GSErrCode Project::LibPartGetSectParamDef(const API_LibPart* libPart, API_AddPar
     const LibraryPartData* part = Part(libPart->index);
     const std::string text = ParametersToJson(params != nullptr ? ParametersFromHandle(params) : part->params).dump();
     *section = BMhAllClear(text.size());
+    if (*section == nullptr)
+        return ErrCode::Memory;
     if (!text.empty())
         std::memcpy(**section, text.data(), text.size());
     if (a != nullptr)

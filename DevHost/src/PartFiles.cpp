@@ -271,6 +271,8 @@ API_AddParType** ParametersToHandle(const std::vector<Parameter>& params)
 {
     // The block comes cleared, so each record is written once, with its texts only.
     GSHandle handle = BMhAllClear(params.size() * sizeof(API_AddParType));
+    if (handle == nullptr)
+        return nullptr;
     auto** records = reinterpret_cast<API_AddParType**>(handle);
     for (size_t i = 0; i < params.size(); ++i) {
         const Parameter& p = params[i];
@@ -290,6 +292,13 @@ API_AddParType** ParametersToHandle(const std::vector<Parameter>& params)
             r.dim1 = p.dim1;
             r.dim2 = p.dim2;
             r.value.array = BMhAllClear(p.cells.size() * sizeof(double));
+            if (r.value.array == nullptr) {
+                // Out of memory: the list is given whole or not at all.
+                for (size_t k = 0; k < i; ++k)
+                    BMhKill(&(*records)[k].value.array);
+                BMhKill(&handle);
+                return nullptr;
+            }
             if (!p.cells.empty())
                 std::memcpy(*r.value.array, p.cells.data(), p.cells.size() * sizeof(double));
         } else if (p.type == APIParT_CString) {

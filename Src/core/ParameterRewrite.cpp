@@ -1,6 +1,5 @@
 #include "ParameterRewrite.hpp"
 
-#include "BM.hpp"
 #include "CH.hpp"
 #include "ParameterText.hpp"
 
@@ -72,10 +71,10 @@ double ValueNumber(const UpdateDataEntry& entry)
     return entry.value ? std::atof(entry.value->c_str()) : 0.0;
 }
 
-void ReleaseCells(API_AddParType& record)
+void TakeCells(const API_AddParType& record, DroppedCells& dropped)
 {
     if (record.value.array != nullptr)
-        BMhKill(&record.value.array);
+        dropped.push_back(record.value.array);
 }
 
 API_AddParType BlockRecord(API_AddParID type, const char* name, const char* description)
@@ -94,15 +93,15 @@ API_AddParType EntryRecord(const UpdateDataEntry& entry)
     return record;
 }
 
-// Keeps the records that `drop` does not take, in their order and in place; the records it
-// takes release their cells. `drop` sees each record at its old position.
+// Keeps the records that `drop` does not take, in their order and in place; the cells of the
+// records it takes go to `dropped`. `drop` sees each record at its old position.
 template <class Drop>
-void DropRecords(std::vector<API_AddParType>& params, const Drop& drop)
+void DropRecords(std::vector<API_AddParType>& params, DroppedCells& dropped, const Drop& drop)
 {
     size_t kept = 0;
     for (size_t i = 0; i < params.size(); ++i) {
         if (drop(i, params[i])) {
-            ReleaseCells(params[i]);
+            TakeCells(params[i], dropped);
         } else {
             if (kept != i)
                 params[kept] = params[i];
@@ -112,10 +111,10 @@ void DropRecords(std::vector<API_AddParType>& params, const Drop& drop)
     params.resize(kept);
 }
 
-void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& entries)
+void RemoveObsolete(std::vector<API_AddParType>& params, const UpdateEntries& entries, DroppedCells& dropped)
 {
     const NameIndex entryNames = IndexEntryNames(entries);
-    DropRecords(params, [&](size_t, const API_AddParType& record) {
+    DropRecords(params, dropped, [&](size_t, const API_AddParType& record) {
         // A variable the answer also names live stays: the live entry wins.
         bool obsolete = false;
         bool live = false;
@@ -156,7 +155,7 @@ void UpdateInPlace(std::vector<API_AddParType>& params, const UpdateEntries& ent
 // record after the URL, the new block, the foreign records that stood among the old block's
 // in their old order, and the rest. Whatever the part's layout, every record that is not
 // rewritten survives.
-void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entries)
+void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entries, DroppedCells& dropped)
 {
     const NameIndex entryNames = IndexEntryNames(entries);
     size_t url = params.size();
@@ -165,7 +164,7 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
             url = i;
     if (url != params.size()) {
         const size_t before = params.size();
-        DropRecords(params,
+        DropRecords(params, dropped,
                     [&](size_t i, const API_AddParType& record) { return i < url && InBlock(record, entryNames); });
         url -= before - params.size();
     }
@@ -195,7 +194,7 @@ void RebuildBlock(std::vector<API_AddParType>& params, const UpdateEntries& entr
         result.push_back(BlockRecord(APIParT_Separator, Separator2Name, ""));
     for (size_t i = first; i < last; ++i) {
         if (InBlock(params[i], entryNames))
-            ReleaseCells(params[i]);
+            TakeCells(params[i], dropped);
         else
             result.push_back(params[i]);
     }
@@ -223,9 +222,10 @@ void AddParameter(API_AddParType* record, short index, API_AddParID type, unsign
         record->value.real = value;
 }
 
-void RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateEntries& entries,
-                              const UnknownTypeReport& report)
+DroppedCells RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateEntries& entries,
+                                      const UnknownTypeReport& report)
 {
+    DroppedCells dropped;
     const NameIndex names = IndexNames(params.data(), params.size());
     const bool hadTitle = names.Contains(TitleName);
     const bool hadSeparator = names.Contains(SeparatorName);
@@ -238,14 +238,15 @@ void RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateE
             ++newEntries;
     }
     if (anyObsolete && !params.empty())
-        RemoveObsolete(params, entries);
+        RemoveObsolete(params, entries, dropped);
     const size_t total = newEntries + !hadTitle + !hadSeparator + !hadSeparator2;
     if (total == 0)
         UpdateInPlace(params, entries, report);
     else
-        RebuildBlock(params, entries);
+        RebuildBlock(params, entries, dropped);
     for (size_t i = 0; i < params.size(); ++i)
         params[i].index = static_cast<int32_t>(i);
+    return dropped;
 }
 
 PreparedEntries::PreparedEntries(const UpdateEntries& entries)

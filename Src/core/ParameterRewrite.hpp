@@ -3,6 +3,7 @@
 // copy of it.
 #pragma once
 
+#include "BM.hpp"
 #include "ParameterText.hpp"
 #include "UpdateData.hpp"
 
@@ -18,11 +19,16 @@ using UnknownTypeReport = std::function<void(const std::string& type)>;
 void AddParameter(API_AddParType* record, short index, API_AddParID type, unsigned short flags, const char* name,
                   const char* description, double value, const char* textValue, bool utf8);
 
+// The array cells of the records a rewrite took out of a list, not yet released.
+using DroppedCells = std::vector<GSHandle>;
+
 // Drops the parameters the service calls obsolete, then either refreshes the parameters in
 // place (nothing missing) or rebuilds the block after the product URL. Every record keeps
-// its position as its index; records that leave the list release their array cells.
-void RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateEntries& entries,
-                              const UnknownTypeReport& report);
+// its position as its index. The cells of the records that leave the list are answered, not
+// released: the list the records were copied from still holds them until the rewritten list
+// takes its place, so the caller releases them then, and only then.
+DroppedCells RewriteLibPartParameters(std::vector<API_AddParType>& params, const UpdateEntries& entries,
+                                      const UnknownTypeReport& report);
 
 // One product's entries made ready for the many placed elements that take them: their names
 // found as the host compares names, their texts converted and their numbers read once.

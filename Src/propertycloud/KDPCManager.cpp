@@ -54,7 +54,8 @@ bool HoldsCloud(Cloud::CellTable& table, int cloudId)
     return false;
 }
 
-// Brings every placed instance's "KDPC_HNDL" level with the part's grown one.
+// Brings every placed instance's "KDPC_HNDL" level with the part's grown one; an instance
+// whose copy of the rows cannot be made keeps its own.
 GSErrCode CopyRowsToInstances(int libPartIndex, const API_AddParType& grown)
 {
     Cloud::ForEachInstance(libPartIndex, [&grown](API_AddParType**& params, int32_t& count) {
@@ -62,11 +63,14 @@ GSErrCode CopyRowsToInstances(int libPartIndex, const API_AddParType& grown)
             API_AddParType& param = (*params)[i];
             if (!IsHandleRecord(param))
                 continue;
+            GSHandle copy = grown.value.array != nullptr ? BMhDuplicate(grown.value.array) : nullptr;
+            if (copy == nullptr && grown.value.array != nullptr)
+                return Cloud::InstanceChange::Skip;
             param.typeMod = API_ParArray;
             param.dim1 = grown.dim1;
             param.dim2 = grown.dim2;
             BMhKill(&param.value.array);
-            param.value.array = grown.value.array != nullptr ? BMhDuplicate(grown.value.array) : nullptr;
+            param.value.array = copy;
         }
         return Cloud::InstanceChange::Write;
     });
@@ -131,6 +135,11 @@ int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
         AddParameterArray(&list[pos], static_cast<short>(pos), APIParT_Integer, APIParFlg_Hidden, "KDPC_HNDL",
                           "Kordela Property Cloud", 1, CloudColumns, cells);
         BMhKill(&cells);
+        // Out of memory for the row: a "KDPC_HNDL" without its cells is not stored.
+        if (list[pos].value.array == nullptr) {
+            ReportModificationError();
+            return KDPCResult::ModificationFailed;
+        }
         NAddParameter(&list[pos + 1], static_cast<short>(pos + 1), APIParT_Title, APIParFlg_BoldName, "KDPC_Title",
                       "KDPC Property Sets", 0, "", false);
         NAddParameter(&list[pos + 2], static_cast<short>(pos + 2), APIParT_Separator, 0, "KDPC_Separator", "", 0, "",
@@ -141,9 +150,14 @@ int KDPCManager::AddKDPCParams(int libPartIndex, int cloudId)
         Cloud::CellTable table(record);
         std::vector<double> cells = ThreeColumnRows(table);
         cells.insert(cells.end(), newRow.begin(), newRow.end());
+        GSHandle grownCells = NewCells(cells);
+        if (grownCells == nullptr) {
+            ReportModificationError();
+            return KDPCResult::ModificationFailed;
+        }
         BMhKill(&record.value.array);
         record.typeMod = API_ParArray;
-        record.value.array = NewCells(cells);
+        record.value.array = grownCells;
         record.dim1 = static_cast<int32_t>(cells.size() / CloudColumns);
         record.dim2 = CloudColumns;
     }
@@ -237,8 +251,9 @@ int KDPCManager::RefreshWith(int libPartIndex, int cloudId, const KDPCInfo& info
     }
     if (const int result = WriteCloudEdition(list.Handle(), list.Count(), cloudId, -1); result != 0)
         return result;
-    UpdateKDPCMemo(list.Handle(), list.CountRef(), prefix.c_str(), info, missing);
-    if (list.WriteBack(libPartIndex) != Cloud::ParamList::WriteResult::Done) {
+    // A list the cloud could not be merged into is not stored: its row would say refreshed.
+    if (UpdateKDPCMemo(list.Handle(), list.CountRef(), prefix.c_str(), info, missing) != 0 ||
+        list.WriteBack(libPartIndex) != Cloud::ParamList::WriteResult::Done) {
         ReportModificationError();
         return KDPCResult::ModificationFailed;
     }

@@ -80,7 +80,7 @@ public:
                                         GS::Array<int>* missing);
     // Merges the cloud's entries into the list; `params` may be reallocated, `count` grows
     // by the records inserted. Never drops a record, and leaves every index field equal to
-    // its record's position.
+    // its record's position. 0, or -3 with the list as it was when it cannot grow.
     static int UpdateKDPCMemo(API_AddParType**& params, int32_t& count, const char* prefix, const KDPCInfo& info,
                               const GS::Array<int>& missing);
     static int UpdateKDPCParams(int libPartIndex, int cloudId, bool refreshInstances);

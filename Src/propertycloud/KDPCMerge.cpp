@@ -170,9 +170,9 @@ int KDPCManager::UpdateKDPCMemo(API_AddParType**& params, int32_t& count, const 
     if (params == nullptr)
         params = BMTypedHandle<API_AddParType>(BMhAllClear(size));
     else if (BMhSetSize(reinterpret_cast<GSHandle>(params), size) != NoError)
-        return 0;  // the list stays as it was
+        return KDPCResult::ModificationFailed;  // the list stays as it was
     if (params == nullptr)
-        return 0;
+        return KDPCResult::ModificationFailed;
     std::memcpy(static_cast<void*>(*params), merged.data(), size);
     count = static_cast<int32_t>(merged.size());
     return 0;

@@ -236,8 +236,9 @@ int KDPCUpdateManager::UpdateALibpart(int libPartIndex, const KDPCInfo* record)
     const double edition = record->editionNumber;
     if (KDPCManager::WriteCloudEdition(list.Handle(), list.Count(), cloudId, edition) != 0)
         return NotStored;
-    UpdateKDPCMemo(list.Handle(), list.CountRef(), prefix.c_str(), *record, missing);
-    if (list.WriteBack(libPartIndex) != Cloud::ParamList::WriteResult::Done) {
+    // A list the cloud could not be merged into is not stored: its row would claim the edition.
+    if (UpdateKDPCMemo(list.Handle(), list.CountRef(), prefix.c_str(), *record, missing) != 0 ||
+        list.WriteBack(libPartIndex) != Cloud::ParamList::WriteResult::Done) {
         ReportAlert(ModificationErrorMessage().c_str());
         return NotStored;
     }

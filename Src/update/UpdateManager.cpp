@@ -231,10 +231,14 @@ bool UpdateManager::UpdateALibpart(int libPartIndex, const UpdateEntries& entrie
 
     const size_t records = BMhGetSize(reinterpret_cast<GSHandle>(part.handle)) / sizeof(API_AddParType);
     std::vector<API_AddParType> params(*part.handle, *part.handle + records);
-    RewriteLibPartParameters(params, entries, ReportUnknownType);
+    DroppedCells dropped = RewriteLibPartParameters(params, entries, ReportUnknownType);
+    // Until the copy is back, the handle still holds the dropped records: their cells go with
+    // the handle when it cannot take the copy, and only afterwards otherwise.
     if (BMhSetSize(reinterpret_cast<GSHandle>(part.handle), params.size() * sizeof(API_AddParType)) != NoError)
         return false;
     std::copy(params.begin(), params.end(), *part.handle);
+    for (GSHandle& cells : dropped)
+        BMhKill(&cells);
 
     API_LibPart libPart {};
     libPart.index = libPartIndex;

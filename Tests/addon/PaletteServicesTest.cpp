@@ -7,6 +7,8 @@
 
 #include "ServiceRequest.hpp"
 
+#include "DevHost/HostFaults.hpp"
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -182,20 +184,38 @@ TEST_F(PaletteServices, ManufacturerButtonOpensTheAddressMadeForIt)
     }
 }
 
+// Only a newer version read whole is offered: a version file that memory cannot hold, from
+// its first byte or from its second on ("4" of "4.0"), counts as not fetched.
 TEST_F(PaletteServices, SameOrOlderPublishedVersionOffersNothing)
 {
     struct Case {
-        const char* body;
+        const char* body;  // null: the published version, a byte at a time
         bool offered;
+        std::vector<std::string> memoryFault = {};
     };
     OpenPalette();
-    for (const Case& c : {Case {"3.2", false}, Case {"3.10", false}, Case {"", false},
-                          Case {"<html>oops</html>", false}, Case {"3.3", true}, Case {"  3.3 beta", true}}) {
-        ASSERT_TRUE(service.SetFault(VersionFilePath(), "body", {{"body", c.body}, {"content_type", "text/plain"}}));
+    PublishVersion("4.0");
+    for (const Case& c :
+         {Case {"3.2", false}, Case {"3.10", false}, Case {"", false}, Case {"<html>oops</html>", false},
+          Case {"3.3", true}, Case {"  3.3 beta", true}, Case {"3.3", false, {"GS_malloc", "when", "1"}},
+          Case {"3.3", false, {"GS_realloc", "count", "1"}}, Case {nullptr, false, {"GS_realloc", "when", "3"}}}) {
+        const std::string what = c.body != nullptr ? c.body : "4.0 a byte at a time";
+        if (c.body != nullptr) {
+            ASSERT_TRUE(
+                service.SetFault(VersionFilePath(), "body", {{"body", c.body}, {"content_type", "text/plain"}}));
+        } else {
+            ASSERT_TRUE(service.SetFault(VersionFilePath(), "trickle", {{"chunk_bytes", 1}, {"interval_ms", 20}}));
+        }
+        host->Faults().Clear();
+        if (!c.memoryFault.empty()) {
+            ASSERT_EQ(DevHost::AddHostFault(host->Faults(), c.memoryFault), "");
+        }
         host->alertAnswers.push_back(2);  // declined, if offered
         const size_t before = Offers();
-        EXPECT_EQ(ObserverCheck(), NoError) << c.body;
-        EXPECT_EQ(Offers() - before, c.offered ? 1u : 0u) << c.body;
+        const TranscriptMark mark = Mark();
+        EXPECT_EQ(ObserverCheck(), c.memoryFault.empty() ? NoError : ErrCode::NotFound) << what;
+        EXPECT_EQ(Offers() - before, c.offered ? 1u : 0u) << what;
+        EXPECT_EQ(CountSince(mark, "host call GS_"), c.memoryFault.empty() ? 0u : 1u) << what;
         host->alertAnswers.clear();
     }
     EXPECT_EQ(RequestCount("/kordela_data/documents/Apps/Kordela.dmg"), 0u);

@@ -8,6 +8,8 @@
 #include "IOFaults.hpp"
 #include "SettingsManager.hpp"
 
+#include "DevHost/HostFaults.hpp"
+
 #include <filesystem>
 #include <memory>
 
@@ -96,26 +98,47 @@ TEST_F(FileFailureTest, SettingsThatCannotBeStoredAreNotReportedAndTheStoredFile
 
 // Temporary and install folders
 
+// Without memory for the install folder's location GetLocation answers 0x81060002; so do the
+// hosts that keep the library list themselves when they cannot take the grown list back.
 TEST_F(FileFailureTest, UnusableDownloadFolderGivesNoInstallFolderAndTheDownloadStaysInTheTemporaryFolder)
 {
+    const std::string locationSize = std::to_string(sizeof(IO::Location));
     const struct Case {
         const char* what;
-        Operation operation;  // on the download folder
+        std::optional<Operation> operation;  // refused on the download folder
         bool folderThere;
+        std::vector<std::string> hostFault = {};
+        GSErrCode located = ErrCode::General;
+        bool embedded = false;
     } cases[] = {
         {"cannot be made", Operation::CreateFolder, false},
         {"no file may be made in it", Operation::Create, true},
+        {"no memory for its location", std::nullopt, true, {"GS_malloc", "when", locationSize}, ErrCode::Memory},
+        {"no memory for the embedded library's location",
+         std::nullopt,
+         false,
+         {"GS_malloc", "when", locationSize},
+         ErrCode::Memory,
+         true},
+        {"the host cannot take the list back", std::nullopt, true, {"Environment", "when", "SLIB"}, ErrCode::Memory},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        // Other hosts take no list back from the add-on's side: their answer is not looked at.
+        if (c.hostFault.size() > 2 && c.hostFault[2] == "SLIB" && !HostKeepsOwnLibraryList)
+            continue;
         ASSERT_NO_FATAL_FAILURE(Restart());
-        StoreSetting("AddToEmbedded", "0");
+        StoreSetting("AddToEmbedded", c.embedded ? "1" : "0");
         if (!c.folderThere)
             fs::remove_all(DownloadFolder());
-        IO::Faults::Set(c.operation, DownloadFolder(), Error::AccessDenied);
+        if (c.operation)
+            IO::Faults::Set(*c.operation, DownloadFolder(), Error::AccessDenied);
+        if (!c.hostFault.empty()) {
+            ASSERT_EQ(DevHost::AddHostFault(host->Faults(), c.hostFault), "");
+        }
 
         IO::Location* out = nullptr;
-        EXPECT_EQ(GetLocation(out, false), ErrCode::General);
+        EXPECT_EQ(GetLocation(out, c.embedded), c.located);
         EXPECT_EQ(out, nullptr);
         delete out;
 
@@ -124,6 +147,7 @@ TEST_F(FileFailureTest, UnusableDownloadFolderGivesNoInstallFolderAndTheDownload
         EXPECT_EQ(CountSince(mark, "report alert: There is no folder to install the download into."), 1u);
         EXPECT_EQ(ReadFile(TempFile(Part)), SampleFile(PartUrl));
         EXPECT_FALSE(fs::exists(DownloadFolder() + "/" + Part));
+        EXPECT_FALSE(fs::exists(Embedded() + "/" + Part));
         EXPECT_EQ(fs::exists(DownloadFolder()), c.folderThere);
         EXPECT_FALSE(SaidSince(mark, "libraries set"));
         EXPECT_FALSE(SaidSince(mark, "library part registered"));

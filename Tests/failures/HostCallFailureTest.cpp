@@ -148,7 +148,9 @@ TEST_F(HostCallFailureTest, LibraryPartsAndToolSelection)
 
 // Rewriting a library part: a part is stored only from what was read whole. A call that fails
 // before the section update writes nothing (the part would lose its details or be built from
-// an empty record), so the part file keeps its bytes and the result is false.
+// an empty record), so the part file keeps its bytes and the result is false. Memory that runs
+// out is such a failure too: the list the host cannot hand out, or cannot resize once the
+// rewrite dropped a record whose cells it released.
 TEST_F(HostCallFailureTest, LibraryPartRewrite)
 {
     ASSERT_NO_FATAL_FAILURE(AttachAddOn());
@@ -156,22 +158,32 @@ TEST_F(HostCallFailureTest, LibraryPartRewrite)
     const int32_t chair = PartOfFile("OakChair_1234.gsm");
     const std::string file = host->GetProject().Part(chair)->file;
     const std::string index = std::to_string(chair);
+    // "KDPC_HNDL", an array, marked obsolete: the record and its cells go.
+    UpdateEntries dropsCells;
+    dropsCells.Push(std::make_shared<UpdateDataEntry>());
+    dropsCells[0]->variableName = "KDPC_HNDL";
+    dropsCells[0]->obsolete = true;
     struct Case {
         std::vector<std::string> fault;
         bool result;
+        UpdateEntries entries {};
     };
     for (const Case& c :
          {Case {{"LibPartUpdateSection", "when", index}, false}, Case {{"LibPartGetParams", "when", index}, false},
           Case {{"LibPartGetSectParamDef", "when", index}, false}, Case {{"LibPartGetDetails", "when", index}, false},
           Case {{"LibPartGet", "when", index}, false}, Case {{"LibPartSetDetailsParamDef", "when", index}, false},
-          Case {{}, true}}) {
+          Case {{"BMhAllClear", "count", "1"}, false}, Case {{"BMhSetSize"}, false, dropsCells}, Case {{}, true}}) {
         SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[0]);
         host->Faults().Clear();
         if (!c.fault.empty())
             Fail(c.fault);
         const std::string before = kordela::test::ReadFile(file);
         const size_t params = host->GetProject().Part(chair)->params.size();
-        EXPECT_EQ(UpdateManager::getInstance().UpdateALibpart(chair, UpdateEntries()), c.result);
+        const TranscriptMark mark = Mark();
+        EXPECT_EQ(UpdateManager::getInstance().UpdateALibpart(chair, c.entries), c.result);
+        if (!c.fault.empty()) {
+            EXPECT_EQ(CountSince(mark, "host call " + c.fault[0]), 1u);
+        }
         EXPECT_GE(host->GetProject().Part(chair)->params.size(), params);  // no parameter lost
         if (!c.result) {
             EXPECT_EQ(kordela::test::ReadFile(file), before);
@@ -193,7 +205,9 @@ TEST_F(HostCallFailureTest, PlacedInstanceRewrite)
     };
     for (const Case& c :
          {Case {{}, 1, 1}, Case {{"ElementGet", "when", Chair}, 0, 0}, Case {{"ElementGetMemo", "when", Chair}, 1, 1},
-          Case {{"ElementChange", "when", Chair}, 0, 1}, Case {{undo}, 0, 0}}) {
+          Case {{"ElementChange", "when", Chair}, 0, 1}, Case {{undo}, 0, 0},
+          // No memory for the memo's list: as a memo that cannot be read.
+          Case {{"BMhAllClear", "count", "1"}, 1, 1}}) {
         SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[0]);
         host.reset();
         host = std::make_unique<DevHost::Host>(DevHost::Options {});

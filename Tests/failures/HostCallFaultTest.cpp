@@ -34,6 +34,27 @@ protected:
         ACAPI_DisposeElemMemoHdls(&memo);
         return result;
     }
+    // A handle of `size` bytes: Memory when none is given.
+    static GSErrCode Allocate(size_t size)
+    {
+        GSHandle handle = BMhAllClear(size);
+        const GSErrCode result = handle != nullptr ? NoError : ErrCode::Memory;
+        BMhKill(&handle);
+        return result;
+    }
+    // A handle of 8 bytes resized to `size`; one the resize refuses keeps its size and bytes.
+    static GSErrCode Resize(size_t size)
+    {
+        GSHandle handle = BMhAllClear(8);
+        std::memcpy(*handle, "kept it", 8);
+        const GSErrCode result = BMhSetSize(handle, size);
+        if (result != NoError) {
+            EXPECT_EQ(BMhGetSize(handle), 8u);
+            EXPECT_STREQ(*handle, "kept it");
+        }
+        BMhKill(&handle);
+        return result;
+    }
     GSErrCode Libraries(int32_t code)
     {
         GS::Array<API_LibraryInfo> list;
@@ -78,6 +99,24 @@ TEST_F(HostCallFaultTest, FaultTakesTheCallsItNamesForItsArgumentAndCount)
          [&] { return Libraries(APIEnv_SetLibrariesID); },
          {-4, -4, NoError},
          [&] { return Libraries(APIEnv_GetLibrariesID); }},
+        {"a handle of one size, which runs out of memory by default",
+         {"BMhAllClear", "when", "24"},
+         [] { return Allocate(24); },
+         {ErrCode::Memory, ErrCode::Memory},
+         [] { return Allocate(16); }},
+        {"a handle that grows, but not one that shrinks",
+         {"BMhSetSize", "-4", "when", "grow", "count", "1"},
+         [] { return Resize(64); },
+         {-4, NoError},
+         [] { return Resize(4); }},
+        {"a block of one size",
+         {"GS_malloc", "when", "100"},
+         [] {
+             void* block = GS_malloc(100);
+             GS_free(block);
+             return block != nullptr ? NoError : ErrCode::Memory;
+         },
+         {ErrCode::Memory}},
         {"the selection",
          {"SelectionGet", "NoSelection"},
          [&] {

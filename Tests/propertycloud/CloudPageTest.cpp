@@ -216,25 +216,42 @@ TEST_F(CloudPage, AttachFillsThePartInOneUndoStepAndLinkFlipsTheFlag)
     }
 }
 
-TEST_F(CloudPage, CloudsTheServiceCannotGiveChangeNothing)
+// A cloud the service cannot give, or a first cloud that memory runs out for (the list cannot
+// grow, the row's cells or their copy cannot be made), changes nothing.
+TEST_F(CloudPage, CloudsThatCannotBeAttachedChangeNothing)
 {
+    const std::string noData = "No dynamic parameters found";
+    const std::string modificationError = ModificationErrorMessage();
     struct Case {
-        const char* fault;  // null: no fault, the product does not offer the cloud
+        const char* what;
+        const char* serviceFault;  // null: the service answers
         int cloud;
+        std::vector<std::string> hostFault = {};
+        int code = -1;
     };
-    for (const Case& c :
-         {Case {nullptr, 21}, Case {"http500", 12}, Case {"malformed-xml", 12}, Case {"unexpected-xml", 15}}) {
-        if (c.fault != nullptr) {
-            ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", c.fault));
+    for (const Case& c : {Case {"not offered", nullptr, 21}, Case {"http500", "http500", 12},
+                          Case {"malformed-xml", "malformed-xml", 12}, Case {"unexpected-xml", "unexpected-xml", 15},
+                          Case {"no memory for the frame", nullptr, 12, {"BMhSetSize", "when", "grow"}, -3},
+                          Case {"no memory for the row", nullptr, 12, {"BMhAllClear", "when", "24"}, -3},
+                          Case {"no memory for its copy", nullptr, 12, {"BMhDuplicate"}, -3}}) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(OpenProject(nullptr));
+        if (c.serviceFault != nullptr) {
+            ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", c.serviceFault));
+        }
+        if (!c.hostFault.empty()) {
+            ASSERT_EQ(DevHost::AddHostFault(host->Faults(), c.hostFault), "");
         }
         const auto before = ChairNames();
-        EXPECT_EQ(PageCalls("AddKDPC", c.cloud), Answer(c.cloud, -1)) << (c.fault ? c.fault : "not offered");
-        EXPECT_EQ(ChairNames(), before) << (c.fault ? c.fault : "not offered");
+        const TranscriptMark mark = Mark();
+        EXPECT_EQ(PageCalls("AddKDPC", c.cloud), Answer(c.cloud, c.code));
+        EXPECT_EQ(CountSince(mark, "report alert: " + (c.code == -1 ? noData : modificationError)), 1u);
+        EXPECT_EQ(CountSince(mark, "library part rewritten"), 0u);
+        EXPECT_EQ(ChairNames(), before);
         EXPECT_EQ(ChairParam("KDPC_HNDL"), nullptr);
         ASSERT_TRUE(service.SetFault("/GetKdpcInfoXml2", "none"));
+        host->Faults().Clear();
     }
-    EXPECT_EQ(CountLines("No dynamic parameters found"), 4u);
-    EXPECT_EQ(CountLines("library part rewritten"), 0u);
     // The cloud can still be attached once the service gives it.
     EXPECT_EQ(PageCalls("AddKDPC", 12), Answer(12, 0));
     EXPECT_EQ(Rows(), (std::vector<double> {12, 1, -1}));

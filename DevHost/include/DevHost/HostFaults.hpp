@@ -1,7 +1,7 @@
-// Host calls made to fail on purpose: a function of the host's table (or a dialog, alert or
-// preference call of the frameworks) answers a chosen error instead of doing its work,
-// optionally only for one argument and only for the next N calls. Tests and scenarios use
-// it to reach the add-on's failure paths.
+// Host calls made to fail on purpose: a function of the host's table (or a dialog, alert,
+// preference or memory call of the frameworks) answers a chosen error instead of doing its
+// work, optionally only for one argument and only for the next N calls. Tests and scenarios
+// use it to reach the add-on's failure paths.
 #pragma once
 
 #include "GSRoot.hpp"
@@ -18,13 +18,17 @@ class HostFaults {
 public:
     using Log = std::function<void(const std::string&)>;
     // The texts a call can be picked by: a library-part index, an element GUID, a request
-    // code such as GLIB, a resource id ("32530" and "32530/1"), ...
+    // code such as GLIB, a resource id ("32530" and "32530/1"), a size in bytes, ...
     using Arguments = std::function<std::vector<std::string>()>;
 
     explicit HostFaults(Log log) : log_(std::move(log)) {}
 
     // Every name a fault can be set on.
     static const std::vector<std::string_view>& Names();
+    // The frameworks' allocators and resizers among them: a fault makes an allocator answer
+    // no memory and a resizer its error; picked by the size asked for ("when 24"), and
+    // BMhSetSize also by "grow" or "shrink".
+    static bool IsMemoryCall(std::string_view name);
     // An error given by name ("General", "BadIndex", ...) or as a number (0x81060001, -4).
     static std::optional<GSErrCode> ParseError(const std::string& text);
 

@@ -4,6 +4,7 @@
 // button, modal dialogs close at once and nothing is recorded.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,5 +50,8 @@ HostBackend& GetHostBackend();
 void Record(const std::string& line);
 // Shorthand for asking the current backend whether the call fails.
 std::optional<int> FailCall(const char* name, const std::vector<std::string>& arguments = {});
+// The same for the memory calls (BMhAll, GS_malloc, ...): they are picked by the size asked
+// for in bytes, and a resizer that knows the block's `present` size also by "grow" or "shrink".
+std::optional<int> FailMemoryCall(const char* name, size_t size, std::optional<size_t> present = std::nullopt);
 
 }  // namespace Platform

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ public:
 
     friend bool operator==(const Location& a, const Location& b) { return a.path_ == b.path_; }
     friend bool operator!=(const Location& a, const Location& b) { return !(a == b); }
+
+    // A location made with new comes from the frameworks' heap (GS_malloc), as the locations
+    // handed across the host boundary do; the nothrow form answers null when it runs out.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block) noexcept;
+    static void operator delete(void* block, const std::nothrow_t&) noexcept;
 
 private:
     std::string path_;

@@ -1,5 +1,7 @@
 #include "BM.hpp"
 
+#include "HostBackend.hpp"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -15,9 +17,8 @@ Block* BlockOf(GSHandle handle)
 {
     return reinterpret_cast<Block*>(handle);
 }
-}  // namespace
 
-GSHandle BMhAll(size_t size)
+GSHandle NewHandle(size_t size)
 {
     auto* block = new (std::nothrow) Block {nullptr, size};
     if (block == nullptr)
@@ -29,10 +30,23 @@ GSHandle BMhAll(size_t size)
     }
     return &block->data;
 }
+}  // namespace
+
+// Each memory call can be made to run out on purpose (the host's memory faults): an allocator
+// then answers no handle, a resizer its error with the block left as it was.
+
+GSHandle BMhAll(size_t size)
+{
+    if (Platform::FailMemoryCall("BMhAll", size))
+        return nullptr;
+    return NewHandle(size);
+}
 
 GSHandle BMhAllClear(size_t size)
 {
-    GSHandle handle = BMhAll(size);
+    if (Platform::FailMemoryCall("BMhAllClear", size))
+        return nullptr;
+    GSHandle handle = NewHandle(size);
     if (handle != nullptr && size > 0)
         std::memset(*handle, 0, size);
     return handle;
@@ -58,6 +72,8 @@ GSErrCode BMhSetSize(GSHandle handle, size_t size)
     if (handle == nullptr)
         return ErrCode::General;
     Block* block = BlockOf(handle);
+    if (const auto error = Platform::FailMemoryCall("BMhSetSize", size, block->size))
+        return *error;
     char* grown = static_cast<char*>(std::realloc(block->data, size > 0 ? size : 1));
     if (grown == nullptr)
         return ErrCode::Memory;
@@ -72,8 +88,11 @@ GSHandle BMhDuplicate(GSHandle handle)
 {
     if (handle == nullptr)
         return nullptr;
-    GSHandle copy = BMhAll(BMhGetSize(handle));
-    if (copy != nullptr && BMhGetSize(handle) > 0)
-        std::memcpy(*copy, *handle, BMhGetSize(handle));
+    const size_t size = BMhGetSize(handle);
+    if (Platform::FailMemoryCall("BMhDuplicate", size))
+        return nullptr;
+    GSHandle copy = NewHandle(size);
+    if (copy != nullptr && size > 0)
+        std::memcpy(*copy, *handle, size);
     return copy;
 }

@@ -1,5 +1,7 @@
 #include "GS.hpp"
 
+#include "HostBackend.hpp"
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -181,13 +183,20 @@ void DisposableObject::Dispose()
 
 }  // namespace GS
 
+// Both can be made to run out on purpose (the host's memory faults): they then answer null and
+// a block given to GS_realloc stays as it was. GS_realloc knows no block's size, so only the
+// size asked for picks it.
 void* GS_malloc(size_t size)
 {
+    if (Platform::FailMemoryCall("GS_malloc", size))
+        return nullptr;
     return std::malloc(size);
 }
 
 void* GS_realloc(void* block, size_t size)
 {
+    if (Platform::FailMemoryCall("GS_realloc", size))
+        return nullptr;
     return std::realloc(block, size);
 }
 

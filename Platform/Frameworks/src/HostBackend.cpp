@@ -38,4 +38,12 @@ std::optional<int> FailCall(const char* name, const std::vector<std::string>& ar
     return current->FailCall(name, arguments);
 }
 
+std::optional<int> FailMemoryCall(const char* name, size_t size, std::optional<size_t> present)
+{
+    std::vector<std::string> arguments {std::to_string(size)};
+    if (present && *present != size)
+        arguments.emplace_back(size > *present ? "grow" : "shrink");
+    return current->FailCall(name, arguments);
+}
+
 }  // namespace Platform

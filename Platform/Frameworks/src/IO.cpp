@@ -93,6 +93,28 @@ std::FILE* OpenFile(const Location& location, const char* mode)
     return file;
 }
 
+void* Location::operator new(size_t size)
+{
+    if (void* block = GS_malloc(size))
+        return block;
+    throw std::bad_alloc();
+}
+
+void* Location::operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    return GS_malloc(size);
+}
+
+void Location::operator delete(void* block) noexcept
+{
+    GS_free(block);
+}
+
+void Location::operator delete(void* block, const std::nothrow_t&) noexcept
+{
+    GS_free(block);
+}
+
 Location::Location(const char* posixPath)
 {
     path_ = posixPath != nullptr ? posixPath : "";
