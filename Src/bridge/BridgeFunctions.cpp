@@ -67,7 +67,7 @@ long UpdateProducts(char* items)
 {
     return Guarded([&] { return UpdateManager::getInstance().UpdateProducts(items); },
                    [] {
-                       ReportUpdateProblem("The object update stopped unexpectedly.");
+                       ReportLine("The object update stopped unexpectedly.");
                        return -1;
                    });
 }

@@ -30,7 +30,7 @@ constexpr size_t FlagFieldLimit = 5;
 
 void ReportUnknownType(const std::string& type)
 {
-    ReportUpdateProblem(LocString(Messages::List, Messages::UnknownParameterType) + " " + type);
+    ReportLine(LocString(Messages::List, Messages::UnknownParameterType) + " " + type);
 }
 
 // The library part's parameter list, released at the end of the rewrite.
@@ -63,11 +63,6 @@ struct ChangeElementCommand {
 };
 
 }  // namespace
-
-void ReportUpdateProblem(const std::string& line)
-{
-    ReportLine(line);
-}
 
 UpdateManager& UpdateManager::getInstance()
 {
@@ -186,7 +181,7 @@ int UpdateManager::RetrieveUpdateInformation(UpdateDataTable* table, const GS::A
     const PostResult post = PostServiceRequest(Endpoints::LegacyHttpScheme, "/GetKordelaInfoXml3", request);
     if (post.started) {
         SetStartupProgress(75);
-        ReadUpdateAnswer(post.answerFile.c_str(), *products, table, ReportUpdateProblem);
+        ReadUpdateAnswer(post.answerFile.c_str(), *products, table, ReportLine);
     }
     SetStartupProgress(80);
     return 0;

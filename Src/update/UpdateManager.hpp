@@ -39,6 +39,3 @@ public:
 private:
     UpdateManager() = default;
 };
-
-// A line in the host's report window, without an alert.
-void ReportUpdateProblem(const std::string& line);

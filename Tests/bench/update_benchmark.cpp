@@ -17,6 +17,7 @@
 #include "APIKey.hpp"
 #include "CommandLine.hpp"
 #include "Endpoints.hpp"
+#include "HostServices.hpp"
 #include "LocalService.hpp"
 #include "ServiceRequest.hpp"
 #include "Spread.hpp"
@@ -303,7 +304,7 @@ struct UpdateRun {
     run.ms[Query] = Since(start);
     start = Clock::now();
     UpdateDataTable data;
-    ReadUpdateAnswer(post.answerFile.c_str(), products, &data, ReportUpdateProblem);
+    ReadUpdateAnswer(post.answerFile.c_str(), products, &data, ReportLine);
     run.ms[Answer] = Since(start);
     std::remove(post.answerFile.c_str());
 
