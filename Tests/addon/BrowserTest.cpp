@@ -36,12 +36,12 @@ protected:
         StartAddOn();
         // The scripted user: pages finish loading first, then the queued user actions run.
         host->modalDriver = [this](short dialogId) {
-            pageProblem = pages.RunPending();
+            pageProblem = pages.RunPending().reason;
             while (DGHost::IsOpen(dialogId) && !userActions.empty()) {
                 auto action = std::move(userActions.front());
                 userActions.pop_front();
                 action();
-                pageProblem += pages.RunPending();
+                pageProblem += pages.RunPending().reason;
             }
         };
     }
