@@ -31,6 +31,14 @@ std::string Code(GSErrCode error)
     return text;
 }
 
+// Empty when a fault can be set on `name`; why not otherwise.
+std::string CheckName(const std::string& name)
+{
+    const auto& names = HostFaults::Names();
+    return std::find(names.begin(), names.end(), name) != names.end() ? ""
+                                                                      : "no host call " + name + " can be made to fail";
+}
+
 }  // namespace
 
 const std::vector<std::string_view>& HostFaults::Names()
@@ -78,8 +86,8 @@ std::optional<GSErrCode> HostFaults::ParseError(const std::string& text)
 
 std::string HostFaults::Add(const std::string& name, GSErrCode error, const std::string& when, int count)
 {
-    if (std::find(Names().begin(), Names().end(), name) == Names().end())
-        return "no host call " + name + " can be made to fail";
+    if (std::string refused = CheckName(name); !refused.empty())
+        return refused;
     if (count < 0)
         return "a fault's count is positive";
     rules_.push_back(Rule {name, error, Folded(when), count});
@@ -118,42 +126,65 @@ std::optional<GSErrCode> HostFaults::Take(std::string_view name, const Arguments
     return std::nullopt;
 }
 
-std::string AddHostFault(HostFaults& faults, const std::vector<std::string>& words)
+std::optional<HostFaultLine> ParseHostFault(const std::vector<std::string>& words, std::string* error)
 {
     const std::string usage = "usage: fault host NAME [ERROR] [when ARG] [count N] | fault host clear";
+    const auto wrong = [error](const std::string& why) {
+        *error = why;
+        return std::nullopt;
+    };
+    HostFaultLine line;
     if (words.size() == 1 && words[0] == "clear") {
-        faults.Clear();
-        return {};
+        line.clear = true;
+        return line;
     }
     if (words.empty())
-        return usage;
+        return wrong(usage);
+    line.name = words[0];
+    if (const std::string refused = CheckName(line.name); !refused.empty())
+        return wrong(refused);
     // Memory that runs out says so by default.
-    GSErrCode error = HostFaults::IsMemoryCall(words[0]) ? ErrCode::Memory : ErrCode::General;
-    std::string when;
-    int count = 0;
+    line.error = HostFaults::IsMemoryCall(line.name) ? ErrCode::Memory : ErrCode::General;
     size_t i = 1;
     if (i < words.size() && words[i] != "when" && words[i] != "count") {
         const auto parsed = HostFaults::ParseError(words[i]);
         if (!parsed)
-            return "unknown error " + words[i] + "; " + usage;
-        error = *parsed;
+            return wrong("unknown error " + words[i] + "; " + usage);
+        line.error = *parsed;
         ++i;
     }
     for (; i < words.size(); i += 2) {
         if (i + 1 >= words.size())
-            return usage;
+            return wrong(usage);
         if (words[i] == "when") {
-            when = words[i + 1];
+            line.when = words[i + 1];
         } else if (words[i] == "count") {
             const std::string& text = words[i + 1];
-            const auto result = std::from_chars(text.data(), text.data() + text.size(), count);
-            if (result.ec != std::errc() || result.ptr != text.data() + text.size() || count < 1)
-                return "a fault's count is a positive number; " + usage;
+            const auto result = std::from_chars(text.data(), text.data() + text.size(), line.count);
+            if (result.ec != std::errc() || result.ptr != text.data() + text.size() || line.count < 1)
+                return wrong("a fault's count is a positive number; " + usage);
         } else {
-            return usage;
+            return wrong(usage);
         }
     }
-    return faults.Add(words[0], error, when, count);
+    return line;
+}
+
+void SetHostFault(HostFaults& faults, const HostFaultLine& line)
+{
+    if (line.clear)
+        faults.Clear();
+    else
+        faults.Add(line.name, line.error, line.when, line.count);
+}
+
+std::string AddHostFault(HostFaults& faults, const std::vector<std::string>& words)
+{
+    std::string error;
+    const auto line = ParseHostFault(words, &error);
+    if (line)
+        SetHostFault(faults, *line);
+    return error;
 }
 
 }  // namespace DevHost

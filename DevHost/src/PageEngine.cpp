@@ -6,6 +6,24 @@
 
 namespace DevHost {
 
+std::span<const PageStepVerb> PageStepVerbs()
+{
+    static const PageStepVerb verbs[] = {
+        {PageStep::Kind::Post, "post", 2},           {PageStep::Kind::Call, "call", -1},
+        {PageStep::Kind::Await, "await", 2},         {PageStep::Kind::Expect, "expect", 2},
+        {PageStep::Kind::Close, "close", 1},         {PageStep::Kind::Link, "link", 2},
+        {PageStep::Kind::NewWindow, "new-window", 2}};
+    return verbs;
+}
+
+const char* StepVerb(PageStep::Kind kind)
+{
+    for (const PageStepVerb& verb : PageStepVerbs())
+        if (verb.kind == kind)
+            return verb.verb;
+    return "step";
+}
+
 std::string WindowName(const NSWindow& window)
 {
     return "window " + std::to_string(window.WindowNumber());
@@ -55,8 +73,8 @@ void PageEngine::RunModalSession(NSWindow& window)
     const std::shared_ptr<NSWindow> keep = window.shared_from_this();
     if (userDriver) {
         userDriver(window);  // runs the pending pages between the user's steps
-    } else if (std::string problem = RunPending(); !problem.empty()) {
-        Platform::Record("page error: " + problem);
+    } else if (const LineProblem problem = RunPending(); !problem.reason.empty()) {
+        Platform::Record("page error: " + problem.reason);
     }
     if (!window.isClosed()) {
         Platform::Record("the user closes " + WindowName(window));

@@ -5,6 +5,8 @@
 #include "GSPref.hpp"
 
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <sstream>
 
 namespace DevHost {
@@ -21,52 +23,62 @@ void PrintLines(Host& host, const std::string& text)
 
 void AddProjectCommands(Scenario& scenario, Host& host)
 {
+    using Parsed = Scenario::Parsed;
+    using Words = Scenario::Words;
     Project& project = host.GetProject();
-    scenario.AddCommand("open-project", [&project](const std::vector<std::string>& w) {
+    scenario.AddCommand("open-project", [&project](const Words& w) -> Parsed {
         if (w.size() != 2)
-            return std::string("usage: open-project FILE");
-        return project.Open(w[1], true);
+            return Scenario::Usage("open-project FILE");
+        return [&project, file = w[1]] { return project.Open(file, true); };
     });
-    scenario.AddCommand("save-project", [&project](const std::vector<std::string>& w) {
+    scenario.AddCommand("save-project", [&project](const Words& w) -> Parsed {
         if (w.size() > 2)
-            return std::string("usage: save-project [FILE]");
-        return project.Save(w.size() == 2 ? w[1] : project.File());
+            return Scenario::Usage("save-project [FILE]");
+        return [&project, file = w.size() == 2 ? std::optional<std::string>(w[1]) : std::nullopt] {
+            return project.Save(file.value_or(project.File()));
+        };
     });
-    scenario.AddCommand("select", [&project](const std::vector<std::string>& w) {
+    scenario.AddCommand("select", [&project](const Words& w) -> Parsed {
         if (w.size() < 2)
-            return std::string("usage: select GUID [GUID ...] | select none");
-        if (w.size() == 2 && w[1] == "none")
-            return project.SelectElements({});
-        return project.SelectElements(std::vector<std::string>(w.begin() + 1, w.end()));
+            return Scenario::Usage("select GUID [GUID ...] | select none");
+        std::vector<std::string> guids;
+        if (w.size() > 2 || w[1] != "none")
+            guids.assign(w.begin() + 1, w.end());
+        return [&project, guids] { return project.SelectElements(guids); };
     });
-    scenario.AddCommand("print-part", [&host, &project](const std::vector<std::string>& w) {
-        if (w.size() != 2)
-            return std::string("usage: print-part INDEX|UNIQUE-ID|NAME");
-        const std::string text = project.DescribePart(w[1]);
-        if (text.empty())
-            return "no library part " + w[1];
-        PrintLines(host, text);
-        return std::string();
-    });
-    scenario.AddCommand("print-element", [&host, &project](const std::vector<std::string>& w) {
-        if (w.size() != 2)
-            return std::string("usage: print-element GUID");
-        const std::string text = project.DescribeElement(w[1]);
-        if (text.empty())
-            return "no element " + w[1];
-        PrintLines(host, text);
-        return std::string();
-    });
+    // Writes what the project describes of a part or an element into the transcript.
+    const auto print = [&host](const char* usage, const char* none,
+                               std::function<std::string(const std::string&)> describe) {
+        return [&host, usage, none, describe](const Words& w) -> Parsed {
+            if (w.size() != 2)
+                return Scenario::Usage(usage);
+            return [&host, none, describe, name = w[1]] {
+                const std::string text = describe(name);
+                if (text.empty())
+                    return none + name;
+                PrintLines(host, text);
+                return std::string();
+            };
+        };
+    };
+    scenario.AddCommand("print-part",
+                        print("print-part INDEX|UNIQUE-ID|NAME", "no library part ",
+                              [&project](const std::string& name) { return project.DescribePart(name); }));
+    scenario.AddCommand("print-element",
+                        print("print-element GUID", "no element ",
+                              [&project](const std::string& guid) { return project.DescribeElement(guid); }));
     // What a user would have entered in an earlier session, e.g. the API key.
-    scenario.AddCommand("set-setting", [](const std::vector<std::string>& w) {
+    scenario.AddCommand("set-setting", [](const Words& w) -> Parsed {
         if (w.size() != 3)
-            return std::string("usage: set-setting KEY VALUE");
-        GSPref::RootKey* root = nullptr;
-        if (GSPref::OpenRootKey(GSPref::UserRootKey, &root) != NoError || root == nullptr)
-            return std::string("the preference store cannot be opened");
-        const GSErrCode result = root->SetStringValue("Kordela", GS::UniString(w[1]), GS::UniString(w[2]));
-        GSPref::CloseRootKey(root);
-        return result == NoError ? std::string() : "cannot store " + w[1];
+            return Scenario::Usage("set-setting KEY VALUE");
+        return [key = w[1], value = w[2]] {
+            GSPref::RootKey* root = nullptr;
+            if (GSPref::OpenRootKey(GSPref::UserRootKey, &root) != NoError || root == nullptr)
+                return std::string("the preference store cannot be opened");
+            const GSErrCode result = root->SetStringValue("Kordela", GS::UniString(key), GS::UniString(value));
+            GSPref::CloseRootKey(root);
+            return result == NoError ? std::string() : "cannot store " + key;
+        };
     });
 }
 

@@ -158,27 +158,88 @@ std::string ScriptArgumentText(const std::string& script)
 
 void ScriptedPages::AddStep(const std::string& pattern, PageStep step)
 {
+    const size_t written = Write(pattern, StepVerb(step.kind), step.line);
     if (Script* script = FindScript(pattern); script != nullptr && script->pattern == pattern) {
         script->steps.push_back(std::move(step));
+        script->written.push_back(written);
         return;
     }
-    scripts_.push_back(Script {pattern, {std::move(step)}, {}});
+    scripts_.push_back(Script {pattern, {std::move(step)}, {written}, {}, 0});
 }
 
-void ScriptedPages::Forget(const std::string& pattern)
+void ScriptedPages::Forget(const std::string& pattern, size_t line)
 {
+    for (const Script& script : scripts_) {
+        if (script.pattern != pattern)
+            continue;
+        for (const size_t written : script.written)
+            Drop(written, line);
+        Drop(script.bodyWritten, line);
+    }
     std::erase_if(scripts_, [&](const Script& script) { return script.pattern == pattern; });
 }
 
-void ScriptedPages::SetBody(const std::string& pattern, const std::string& body)
+void ScriptedPages::SetBody(const std::string& pattern, const std::string& body, size_t line)
 {
+    const size_t written = Write(pattern, "body", line);
     for (Script& script : scripts_) {
         if (script.pattern == pattern) {
+            Drop(script.bodyWritten, line);
             script.body = body;
+            script.bodyWritten = written;
             return;
         }
     }
-    scripts_.push_back(Script {pattern, {}, body});
+    scripts_.push_back(Script {pattern, {}, {}, body, written});
+}
+
+size_t ScriptedPages::Write(const std::string& pattern, const std::string& verb, size_t line)
+{
+    written_.push_back(Written {"page " + pattern + " " + verb, pattern, line, verb == "body"});
+    return written_.size();
+}
+
+ScriptedPages::Written* ScriptedPages::WrittenAt(size_t entry)
+{
+    return entry >= 1 && entry <= written_.size() ? &written_[entry - 1] : nullptr;
+}
+
+void ScriptedPages::Drop(size_t entry, size_t byLine)
+{
+    if (Written* written = WrittenAt(entry); written != nullptr && !written->ran) {
+        written->dropped = true;
+        written->droppedBy = byLine;
+    }
+}
+
+LineProblem ScriptedPages::LinesNeverRun() const
+{
+    LineProblem first;
+    std::string others;
+    for (const Written& written : written_) {
+        if (written.ran || mayNotOpen_.contains(written.pattern))
+            continue;
+        if (!first.reason.empty()) {
+            others += (others.empty() ? "" : ", ") +
+                      (written.line != 0 ? "line " + std::to_string(written.line) : written.what);
+            continue;
+        }
+        first.line = written.line;
+        first.reason = written.what + ": never ran, ";
+        if (written.dropped)
+            first.reason += "dropped" +
+                            (written.droppedBy != 0 ? " by line " + std::to_string(written.droppedBy) : "") +
+                            (written.loaded ? "" : " before its page opened");
+        else if (written.loaded)
+            first.reason += written.body ? "its page did not read its body" : "its page closed before it got there";
+        else if (played_.contains(written.pattern))
+            first.reason += "its page did not load again after it";
+        else
+            first.reason += "its page never opened";
+    }
+    if (!others.empty())
+        first.reason += " (so did " + others + ")";
+    return first;
 }
 
 ScriptedPages::Script* ScriptedPages::FindScript(const std::string& url)
@@ -213,7 +274,11 @@ std::string ScriptedPages::Evaluate(Platform::WebPage& page, const std::string& 
     it->second.scripts.push_back(script);
     if (script == "document.body.innerHTML") {
         const Script* scripted = FindScript(it->second.url);
-        return scripted != nullptr ? scripted->body : std::string();
+        if (scripted == nullptr)
+            return {};
+        if (Written* written = WrittenAt(scripted->bodyWritten); written != nullptr)
+            written->ran = true;
+        return scripted->body;
     }
     return {};
 }
@@ -236,7 +301,7 @@ void ScriptedPages::PageGone(Platform::WebPage& page)
     std::erase_if(pending_, [&](const auto& entry) { return entry.first == page.PageId(); });
 }
 
-std::string ScriptedPages::RunPending()
+LineProblem ScriptedPages::RunPending()
 {
     while (!pending_.empty()) {
         const auto [id, url] = pending_.front();
@@ -251,20 +316,30 @@ std::string ScriptedPages::RunPending()
         if (!Alive(id))
             continue;
         if (const Script* script = FindScript(url); script != nullptr)
-            if (std::string problem = Play(id, *script); !problem.empty())
+            if (LineProblem problem = Play(id, *script); !problem.reason.empty())
                 return problem;
     }
     return {};
 }
 
-std::string ScriptedPages::Play(int pageId, const Script& script)
+LineProblem ScriptedPages::Play(int pageId, const Script& script)
 {
-    const std::vector<PageStep> steps = script.steps;  // the script list may grow meanwhile
-    for (const PageStep& step : steps) {
+    played_.insert(script.pattern);
+    // Copies: the script list may grow meanwhile.
+    const std::vector<PageStep> steps = script.steps;
+    const std::vector<size_t> written = script.written;
+    for (const size_t entry : written)
+        if (Written* step = WrittenAt(entry); step != nullptr)
+            step->loaded = true;
+    if (Written* body = WrittenAt(script.bodyWritten); body != nullptr)
+        body->loaded = true;
+    for (size_t i = 0; i < steps.size(); ++i) {
         if (!Alive(pageId))
             return {};  // the page's window closed: the rest of its script never runs
-        if (std::string problem = PlayStep(pageId, step); !problem.empty())
-            return PageName(pageId) + ": " + problem;
+        if (Written* step = WrittenAt(written[i]); step != nullptr)
+            step->ran = true;
+        if (std::string problem = PlayStep(pageId, steps[i]); !problem.empty())
+            return {PageName(pageId) + ": " + problem, steps[i].line};
     }
     return {};
 }

@@ -13,6 +13,8 @@ namespace {
 
 using nlohmann::json;
 
+const char* const RequestUsage = "usage: expect request PATH [count N] [contains TEXT]";
+
 struct Answer {
     long status = 0;  // 0 when the service could not be reached
     std::string body;
@@ -25,12 +27,19 @@ size_t Collect(char* data, size_t size, size_t count, void* target)
     return size * count;
 }
 
+// The local service's origin; empty when KORDELA_SERVICE_ORIGIN is not set.
+std::string ServiceOrigin()
+{
+    const char* origin = std::getenv("KORDELA_SERVICE_ORIGIN");
+    return origin != nullptr ? origin : "";
+}
+
 // One request to a control endpoint of the local service.
 Answer Control(const std::string& method, const std::string& path, const std::string& body = {})
 {
     Answer answer;
-    const char* origin = std::getenv("KORDELA_SERVICE_ORIGIN");
-    if (origin == nullptr || *origin == '\0') {
+    const std::string origin = ServiceOrigin();
+    if (origin.empty()) {
         answer.error = "no local service: KORDELA_SERVICE_ORIGIN is not set";
         return answer;
     }
@@ -39,7 +48,7 @@ Answer Control(const std::string& method, const std::string& path, const std::st
         answer.error = "cannot start a transfer";
         return answer;
     }
-    const std::string url = std::string(origin) + "/_control/" + path;
+    const std::string url = origin + "/_control/" + path;
     curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
     curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
@@ -73,27 +82,42 @@ std::string Refusal(const Answer& answer)
            (reason.is_object() && reason.contains("error") ? reason["error"].get<std::string>() : answer.body);
 }
 
-std::string ServiceLine(const std::vector<std::string>& w)
+LineProblem CheckServiceHeader(const std::vector<std::string>& lines)
 {
-    const std::string usage =
-        "usage: service fault PATH MODE [NAME=VALUE ...] [then MODE ...] | service catalogue FILE | "
-        "service reset";
+    if (!ServiceOrigin().empty())
+        return {};
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i] == "# uses the local catalogue service")
+            return {
+                "the scenario uses the local catalogue service, and KORDELA_SERVICE_ORIGIN is not set (run it "
+                "through scripts/with-service.sh)",
+                i + 1};
+    return {};
+}
+
+Scenario::Parsed ServiceLine(const Scenario::Words& w)
+{
     if (w.size() == 2 && w[1] == "reset")
-        return Refusal(Control("POST", "reset"));
+        return [] { return Refusal(Control("POST", "reset")); };
     if (w.size() == 3 && w[1] == "catalogue") {
-        std::ifstream in(w[2], std::ios::binary);
-        if (!in)
-            return "cannot read the catalogue " + w[2];
-        std::ostringstream text;
-        text << in.rdbuf();
-        return Refusal(Control("POST", "catalogue", text.str()));
+        return [file = w[2]] {
+            std::ifstream in(file, std::ios::binary);
+            if (!in)
+                return "cannot read the catalogue " + file;
+            std::ostringstream text;
+            text << in.rdbuf();
+            return Refusal(Control("POST", "catalogue", text.str()));
+        };
     }
     if (w.size() >= 2 && w[1] == "fault") {
         std::string error;
         const auto request = FaultRequest(w, &error);
-        return request ? Refusal(Control("POST", "fault", request->dump())) : error;
+        if (!request)
+            return Scenario::Parsed::Wrong(error);
+        return [body = request->dump()] { return Refusal(Control("POST", "fault", body)); };
     }
-    return usage;
+    return Scenario::Usage(
+        "service fault PATH MODE [NAME=VALUE ...] [then MODE ...] | service catalogue FILE | service reset");
 }
 
 bool ParseCount(const std::string& text, long* value)
@@ -152,52 +176,72 @@ std::optional<json> FaultRequest(const std::vector<std::string>& words, std::str
     return json {{"path", words[2]}, {"queue", queue}};
 }
 
-std::string CheckRequests(const std::vector<std::string>& words, const json& log)
+std::optional<RequestCheck> ReadRequestCheck(const std::vector<std::string>& words, std::string* error)
 {
-    const std::string usage = "usage: expect request PATH [count N] [contains TEXT]";
-    if (words.size() < 3 || words[0] != "expect" || words[1] != "request")
-        return usage;
-    const std::string& path = words[2];
-    std::optional<long> count;
-    std::optional<std::string> contains;
+    RequestCheck check;
+    if (words.size() < 3 || words[0] != "expect" || words[1] != "request") {
+        *error = RequestUsage;
+        return std::nullopt;
+    }
+    check.path = words[2];
     for (size_t i = 3; i < words.size(); i += 2) {
         long n = 0;
-        if (i + 1 >= words.size())
-            return usage;
-        if (words[i] == "count" && !count && ParseCount(words[i + 1], &n))
-            count = n;
-        else if (words[i] == "contains" && !contains)
-            contains = words[i + 1];
-        else
-            return usage;
+        if (i + 1 < words.size() && words[i] == "count" && !check.count && ParseCount(words[i + 1], &n)) {
+            check.count = n;
+        } else if (i + 1 < words.size() && words[i] == "contains" && !check.contains) {
+            check.contains = words[i + 1];
+        } else {
+            *error = RequestUsage;
+            return std::nullopt;
+        }
     }
+    return check;
+}
+
+std::string CheckRequests(const RequestCheck& check, const json& log)
+{
     long matching = 0;
     long ofPath = 0;
     if (log.is_array()) {
         for (const json& entry : log) {
-            if (entry.value("path", "") != path)
+            if (entry.value("path", "") != check.path)
                 continue;
             ++ofPath;
-            if (!contains || SentText(entry).find(*contains) != std::string::npos)
+            if (!check.contains || SentText(entry).find(*check.contains) != std::string::npos)
                 ++matching;
         }
     }
-    const std::string what = "requests of " + path + (contains ? " containing \"" + *contains + "\"" : "");
-    if (count ? matching == *count : matching > 0)
+    const std::string what =
+        "requests of " + check.path + (check.contains ? " containing \"" + *check.contains + "\"" : "");
+    if (check.count ? matching == *check.count : matching > 0)
         return {};
-    return "expected " + (count ? std::to_string(*count) : std::string("some")) + " " + what +
+    return "expected " + (check.count ? std::to_string(*check.count) : std::string("some")) + " " + what +
            ", the service received " + std::to_string(matching) +
-           (contains ? " (of " + std::to_string(ofPath) + " of the path)" : "");
+           (check.contains ? " (of " + std::to_string(ofPath) + " of the path)" : "");
+}
+
+std::string CheckRequests(const std::vector<std::string>& words, const json& log)
+{
+    std::string error;
+    const auto check = ReadRequestCheck(words, &error);
+    return check ? CheckRequests(*check, log) : error;
 }
 
 void AddServiceCommands(Scenario& scenario)
 {
+    scenario.AddScriptCheck(CheckServiceHeader);
     scenario.AddCommand("service", ServiceLine);
-    scenario.AddSubcommand("expect", "request", [](const std::vector<std::string>& w) {
-        const Answer answer = Control("GET", "log");
-        if (const std::string refused = Refusal(answer); !refused.empty())
-            return refused;
-        return CheckRequests(w, json::parse(answer.body, nullptr, false));
+    scenario.AddSubcommand("expect", "request", [](const Scenario::Words& w) -> Scenario::Parsed {
+        std::string error;
+        const auto check = ReadRequestCheck(w, &error);
+        if (!check)
+            return Scenario::Parsed::Wrong(error);
+        return [check = *check] {
+            const Answer answer = Control("GET", "log");
+            if (const std::string refused = Refusal(answer); !refused.empty())
+                return refused;
+            return CheckRequests(check, json::parse(answer.body, nullptr, false));
+        };
     });
 }
 

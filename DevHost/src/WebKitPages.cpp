@@ -1,6 +1,5 @@
 #include "DevHost/WebKitPages.hpp"
 
-#include "DevHost/PageScript.hpp"
 #include "HostBackend.hpp"
 
 #include <webkit2/webkit2.h>
@@ -525,7 +524,7 @@ std::unique_ptr<WebKitPages> WebKitPages::Create(std::string* error)
     return pages;
 }
 
-std::string WebKitPages::RunPending()
+LineProblem WebKitPages::RunPending()
 {
     Impl& impl = *impl_;
     for (;;) {
@@ -552,24 +551,25 @@ std::string WebKitPages::RunPending()
     }
 }
 
-std::string WebKitPages::PageLine(const std::vector<std::string>& words)
+std::string WebKitPages::TakeLine(const PageLine& line)
 {
-    if (words.size() < 3)
-        return "usage: " + std::string(PageUsage);
-    const std::string& pattern = words[1];
-    const std::string& verb = words[2];
-    if (verb == "close" && words.size() == 3) {
-        impl_->closePatterns.push_back(pattern);
-        return {};
+    // The real pages act by themselves, so no page line waits to be played: none fails
+    // the scenario for never having run.
+    switch (line.verb) {
+    case PageLine::Verb::Forget: std::erase(impl_->closePatterns, line.pattern); return {};
+    case PageLine::Verb::MayNotOpen: return {};
+    case PageLine::Verb::Step:
+        if (line.step.kind == PageStep::Kind::Close) {
+            impl_->closePatterns.push_back(line.pattern);
+            return {};
+        }
+        break;
+    case PageLine::Verb::Body: break;
     }
-    if (verb == "forget" && words.size() == 3) {
-        std::erase(impl_->closePatterns, pattern);
-        return {};
-    }
-    std::string line;
-    for (const std::string& word : words)
-        line += (line.empty() ? "" : " ") + word;
-    Platform::Record("not played by the real page engine (its page does what its own script says): " + line);
+    std::string text;
+    for (const std::string& word : line.words)
+        text += (text.empty() ? "" : " ") + word;
+    Platform::Record("not played by the real page engine (its page does what its own script says): " + text);
     return {};
 }
 

@@ -2,6 +2,7 @@
 #include "DownloadManager.hpp"
 #include "Endpoints.hpp"
 #include "Foundation.hpp"
+#include "HostServices.hpp"
 #include "HostVersion.hpp"
 #include "ScriptCalls.hpp"
 #include "ScriptText.hpp"
@@ -104,8 +105,11 @@ void windowcontroller::userContentController(WKUserContentController&, const WKS
 {
     const NSDictionary& body = message.body;
     const Platform::ScriptValue function = Field(body, "functionName");
-    if (!function.IsText())
+    // A message no row takes is ignored; the log says so, since the page hears nothing.
+    if (!function.IsText()) {
+        NSLog("JavaScript: a message without a \"functionName\" text");
         return;
+    }
     const std::string& name = function.Text();
     if (name == "download") {
         getDownloadInfo(Field(body, "url1"), Field(body, "filename1"));
@@ -132,6 +136,8 @@ void windowcontroller::userContentController(WKUserContentController&, const WKS
     } else if (name == "unlinkKDPC") {
         const int cloudId = CloudId(Field(body, "kdpcId"));
         AnswerCallback("UnlinkKDPC_callback", cloudId, unlinkKdpc(cloudId));
+    } else {
+        NSLog("JavaScript: unknown function \"%s\"", VisibleOnOneLine(name).c_str());
     }
 }
 #endif

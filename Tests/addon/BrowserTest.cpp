@@ -36,12 +36,12 @@ protected:
         StartAddOn();
         // The scripted user: pages finish loading first, then the queued user actions run.
         host->modalDriver = [this](short dialogId) {
-            pageProblem = pages.RunPending();
+            pageProblem = pages.RunPending().reason;
             while (DGHost::IsOpen(dialogId) && !userActions.empty()) {
                 auto action = std::move(userActions.front());
                 userActions.pop_front();
                 action();
-                pageProblem += pages.RunPending();
+                pageProblem += pages.RunPending().reason;
             }
         };
     }
@@ -412,8 +412,9 @@ TEST_F(BrowserFixture, EveryBridgeMessageGetsItsAnswer)
         {R"({"functionName":"productUpdateResultGetInfo"})", "FakePost", "[]", nullptr},
         {R"({"functionName":"kdpcUpdateGetInfo"})", "FakePost", "", nullptr},
         {R"({"functionName":"kdpcUpdateResultGetInfo"})", "FakePost", "[]", nullptr},
-        {R"({"functionName":"noSuchCall"})", nullptr, nullptr, nullptr},
-        {R"({"url1":"x"})", nullptr, nullptr, nullptr},
+        {R"({"functionName":"noSuchCall"})", nullptr, nullptr, "log: JavaScript: unknown function \"noSuchCall\""},
+        {R"({"functionName":"no\nSuch"})", nullptr, nullptr, "log: JavaScript: unknown function \"no?Such\""},
+        {R"({"url1":"x"})", nullptr, nullptr, "log: JavaScript: a message without a \"functionName\" text"},
     };
     int n = 0;
     for (const Case& c : cases) {

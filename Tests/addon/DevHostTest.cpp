@@ -3,6 +3,8 @@
 #include "DevHost/Host.hpp"
 #include "DevHost/Project.hpp"
 #include "DevHost/Scenario.hpp"
+#include "HostVersion.hpp"
+#include "LocalService.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -44,22 +47,74 @@ TEST(Scenario, SplitKeepsQuotedBlanksAndDropsComments)
 
 TEST(Scenario, TranscriptEndsInSuccessOrInTheFirstFailure)
 {
-    auto [code, output] = RunDevHost(
-        "", "menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette visible\ndrag 100x100\nexpect size 42x428\n");
-    EXPECT_EQ(code, 0) << output;
-    EXPECT_NE(output.find("\nSUCCESS\n"), std::string::npos) << output;
-
-    std::tie(code, output) =
-        RunDevHost("", "menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette hidden\nmenu 32500\n");
-    EXPECT_EQ(code, 1);
-    EXPECT_NE(output.find("FAILURE: line 4: expected the palette hidden, it is visible"), std::string::npos) << output;
-    EXPECT_EQ(output.find("SUCCESS"), std::string::npos);
-
-    std::tie(code, output) = RunDevHost("", "jump 3\n");
-    EXPECT_NE(output.find("FAILURE: line 1: unknown command \"jump\""), std::string::npos) << output;
-
-    std::tie(code, output) = RunDevHost("", "click 5\n");  // no palette yet
-    EXPECT_NE(output.find("FAILURE: line 1: dialog 32600 is not open"), std::string::npos) << output;
+    // The site's home page (opened from the settings dialog) attaches cloud 7. With no part to
+    // attach it to, the page receives -1 (the legacy web view's call returns it).
+    const std::string attach =
+        HostHasModernWebView
+            ? R"(page 127.0.0.1 post "{\"functionName\":\"addKDPC\",\"kdpcId\":7}")"
+              "\n"
+              "page 127.0.0.1 await AddKDPC_callback\npage 127.0.0.1 expect \"7, 0\"\n"
+            : "page 127.0.0.1 call ExtAddKDPC 7\nnote the page reads what the call returns\npage 127.0.0.1 expect 0\n";
+    const std::string received = HostHasModernWebView ? R"("7, 0", received "7, 4294967295")" : R"("0", received "-1")";
+    const struct Case {
+        std::string script;
+        int code;
+        std::vector<std::string> says;  // texts of the output
+        std::string never;              // a text the output must not hold
+        bool withoutService = false;    // KORDELA_SERVICE_ORIGIN unset
+    } cases[] = {
+        {"menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette visible\ndrag 100x100\nexpect size 42x428\n",
+         0,
+         {"\nSUCCESS\n"},
+         "FAILURE"},
+        {"menu 32500\nclick 32606 2\nclick 32606 2\nexpect palette hidden\nmenu 32500\n",
+         1,
+         {"FAILURE: line 4: expected the palette hidden, it is visible"},
+         "SUCCESS"},
+        {"jump 3\n", 1, {"FAILURE: line 1: unknown command \"jump\""}, "SUCCESS"},
+        {"click 5\n", 1, {"FAILURE: line 1: dialog 32600 is not open"}, "SUCCESS"},
+        // The whole script is read before its first line plays.
+        {"menu 32500\nnote before\njump 3\n", 1, {"FAILURE: line 3: unknown command \"jump\""}, "> menu"},
+        {"menu 32500\nclick 32606 2 3\n", 1, {"FAILURE: line 2: usage: click [DIALOG] ITEM"}, "> menu"},
+        {"menu 32500\nfault host LibPartFly\n",
+         1,
+         {"FAILURE: line 2: no host call LibPartFly can be made to fail"},
+         "> menu"},
+        {"menu 32500\nexpect palette shown\n", 1, {"FAILURE: line 2: usage: expect palette"}, "> menu"},
+        {"menu 32500\npage /x jump\n", 1, {"FAILURE: line 2: usage: page ADDRESS"}, "> menu"},
+        // A page line waits for its page: one that never ran fails the scenario at its end.
+        {"page /Nowhere expect \"nothing\"\nquit\n",
+         1,
+         {"FAILURE: line 1: page /Nowhere expect: never ran, its page never opened"},
+         "SUCCESS"},
+        {"page /Nowhere may-not-open\npage /Nowhere expect \"nothing\"\nquit\n", 0, {"\nSUCCESS\n"}, "FAILURE"},
+        {"page /Nowhere post \"{}\"\npage /Nowhere forget\nquit\n",
+         1,
+         {"FAILURE: line 1: page /Nowhere post: never ran, dropped by line 2"},
+         "SUCCESS"},
+        // A page line that fails is named, and so is the line that opened its page.
+        {attach + "menu 32500\nclick 32606 7\n",
+         1,
+         {"FAILURE: line 3: page ", ": expected to receive " + received + " (page opened by line 5)"},
+         "SUCCESS"},
+        // A scenario that needs the local service says so before it plays anything.
+        {"# uses the local catalogue service\nmenu 32500\n",
+         1,
+         {"FAILURE: line 1: the scenario uses the local catalogue service, and KORDELA_SERVICE_ORIGIN is not set"},
+         "> menu",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::optional<kordela::test::ScopedServiceOrigin> origin;
+        if (c.withoutService)
+            origin.emplace(std::nullopt);
+        const auto [code, output] = RunDevHost("", c.script);
+        EXPECT_EQ(code, c.code) << output;
+        for (const std::string& text : c.says)
+            EXPECT_NE(output.find(text), std::string::npos) << text << "\n" << output;
+        EXPECT_EQ(output.find(c.never), std::string::npos) << output;
+    }
 }
 
 TEST(Scenario, SecondRunWithTheSameProfileSeesTheFirstRunsSettings)

@@ -46,9 +46,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(AddOnServiceHarness::SetUp());
-        PlayPagesInWindows();
-        // The progress page asks for each step (the legacy page asks by itself).
-        AddBridgeCall("/CadApplication/ProgressDialog", {.message = "downloadProgress"});
+        PlayProgressPage();
         ASSERT_NO_FATAL_FAILURE(StartAddOn());
     }
     void TearDown() override

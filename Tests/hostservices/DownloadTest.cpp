@@ -146,7 +146,7 @@ TEST_F(DownloadTest, ContainersAreRegisteredAndTheFirstPlaceablePartInThemIsSele
           Case {"tests/KitchenSet_4001.gsm.lcf", "KitchenSet_4001.gsm.lcf", "Cabinet handle (macro)"}}) {
         host = std::make_unique<DevHost::Host>(DevHost::Options {});
         ASSERT_NO_FATAL_FAILURE(AttachAddOn());
-        host->modalDriver = [this](short) { pageProblem += pages.RunPending(); };
+        host->modalDriver = [this](short) { pageProblem += pages.RunPending().reason; };
 
         ASSERT_EQ(Install(FileUrl(c.url), c.name), 0) << c.name;
         EXPECT_EQ(ReadFile(DownloadFolder() + "/" + c.name), SampleFile(c.url));
@@ -405,8 +405,12 @@ TEST_F(DownloadTest, ScenarioLineClosingTheProgressWindowReachesTheRunningDownlo
 {
     DevHost::Scenario scenario(*host);
     DevHost::AddPageCommands(scenario, pages);
-    scenario.AddCommand("install", [this](const std::vector<std::string>& w) {
-        return w.size() == 3 && Install(w[1], w[2]) == -1 ? std::string() : std::string("the download did not fail");
+    scenario.AddCommand("install", [this](const DevHost::Scenario::Words& w) -> DevHost::Scenario::Parsed {
+        if (w.size() != 3)
+            return DevHost::Scenario::Usage("install URL FILENAME");
+        return [this, url = w[1], name = w[2]] {
+            return Install(url, name) == -1 ? std::string() : std::string("the download did not fail");
+        };
     });
     // Many steps at full speed; the user's close box comes after the first.
     std::istringstream script("install " + FileUrl("generated/50MB.bin") + " Generated.bin\n" +

@@ -91,8 +91,9 @@ protected:
     static constexpr short OwnWindow = 0;
 
     void SetUp() override;
-    // Prints the transcript when the test failed, and puts back the linked add-on's
-    // transfer limits.
+    // Fails a test whose scripted page step never ran (a check that never ran checked
+    // nothing), apart from the pages it said may not open (pages.MayNotOpen); prints the
+    // transcript when the test failed, and puts back the linked add-on's transfer limits.
     void TearDown() override;
 
     // The add-on linked into the test program, handed the host's table (not started).

@@ -51,7 +51,19 @@ private:
     std::vector<Rule> rules_;
 };
 
-// Parses the words after "fault host": NAME [ERROR] [when ARG] [count N], or "clear".
+// The words after "fault host" read: NAME [ERROR] [when ARG] [count N], or "clear".
+struct HostFaultLine {
+    bool clear = false;
+    std::string name;
+    GSErrCode error = ErrCode::General;
+    std::string when;
+    int count = 0;
+};
+// None, with why in `error`, when the words are not such a line or NAME is not a fault's name.
+std::optional<HostFaultLine> ParseHostFault(const std::vector<std::string>& words, std::string* error);
+// Sets the line's fault, or clears them all.
+void SetHostFault(HostFaults& faults, const HostFaultLine& line);
+// Both: answers an empty text or why the fault cannot be set.
 std::string AddHostFault(HostFaults& faults, const std::vector<std::string>& words);
 
 }  // namespace DevHost

@@ -6,14 +6,44 @@
 
 #include "ClockHost.hpp"
 #include "Cocoa.hpp"
+#include "DevHost/LineProblem.hpp"
 #include "WebBackend.hpp"
 
 #include <chrono>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace DevHost {
+
+// One step a scripted page takes once it has loaded (see ScriptedPages).
+struct PageStep {
+    enum class Kind { Post, Call, Await, Expect, Close, Link, NewWindow };
+    Kind kind = Kind::Post;
+    std::string text;               // JSON body, function name, expected text or address
+    std::vector<std::string> args;  // JSON values of a call
+    size_t line = 0;                // the scenario line that wrote it; 0 when none did
+};
+
+// How a scenario writes each kind of step: "page ADDRESS VERB ...", with `words` words after
+// the address (-1: two or more).
+struct PageStepVerb {
+    PageStep::Kind kind;
+    const char* verb;
+    int words;
+};
+std::span<const PageStepVerb> PageStepVerbs();
+const char* StepVerb(PageStep::Kind kind);
+
+// A scenario's line "page ADDRESS VERB ...", read.
+struct PageLine {
+    enum class Verb { Step, Body, Forget, MayNotOpen };
+    Verb verb = Verb::Step;
+    std::string pattern;
+    PageStep step;  // the step; for a body its text; for every verb the line's number
+    std::vector<std::string> words;
+};
 
 class PageEngine : public Platform::WebBackend, public Platform::Clock {
 public:
@@ -23,10 +53,12 @@ public:
     PageEngine& operator=(const PageEngine&) = delete;
 
     // Lets the pages that are loading finish and do what they do by themselves. Answers the
-    // first problem, empty when none.
-    virtual std::string RunPending() = 0;
-    // A scenario's "page ADDRESS VERB ..." line; answers empty or why it failed.
-    virtual std::string PageLine(const std::vector<std::string>& words) = 0;
+    // first problem (with the scenario line of the page step that failed), empty when none.
+    virtual LineProblem RunPending() = 0;
+    // A scenario's page line, as it plays; answers empty or why it failed.
+    virtual std::string TakeLine(const PageLine& line) = 0;
+    // Asked when the scenario has ended: the first page line that should have run and never did.
+    virtual LineProblem LinesNeverRun() const { return {}; }
 
     // The scripted user's turn in a modal window of the add-on; without it, or when it
     // leaves the window open, the user closes the window.

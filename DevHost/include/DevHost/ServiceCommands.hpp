@@ -13,6 +13,8 @@
 
 namespace DevHost {
 
+// Adds the commands, and fails a scenario whose header line says "# uses the local catalogue
+// service" before it plays when KORDELA_SERVICE_ORIGIN is not set.
 void AddServiceCommands(Scenario& scenario);
 
 // The control request of "service fault PATH MODE [NAME=VALUE ...] [then MODE ...]": one
@@ -21,9 +23,17 @@ void AddServiceCommands(Scenario& scenario);
 // error, when the words are not such a line.
 std::optional<nlohmann::json> FaultRequest(const std::vector<std::string>& words, std::string* error);
 
-// Checks "expect request PATH [count N] [contains TEXT]" against the service's log (a JSON
-// array of requests; TEXT is looked for in the address, the headers as "Name: value" and the
-// form field); answers an empty text or what is wrong.
+// "expect request PATH [count N] [contains TEXT]", read.
+struct RequestCheck {
+    std::string path;
+    std::optional<long> count;
+    std::optional<std::string> contains;
+};
+std::optional<RequestCheck> ReadRequestCheck(const std::vector<std::string>& words, std::string* error);
+// Checks the line against the service's log (a JSON array of requests; TEXT is looked for in
+// the address, the headers as "Name: value" and the form field); answers an empty text or
+// what is wrong.
+std::string CheckRequests(const RequestCheck& check, const nlohmann::json& log);
 std::string CheckRequests(const std::vector<std::string>& words, const nlohmann::json& log);
 
 }  // namespace DevHost

@@ -23,10 +23,10 @@ public:
 
     // Delivers what the pages did until every page has loaded and none is busy: a page marks
     // itself busy (attribute "data-busy" on its root element) while it works by itself.
-    std::string RunPending() override;
+    LineProblem RunPending() override;
     // Only "page ADDRESS close" has a meaning for a real page (the user closes its window
-    // once it has settled); every other line says that the real page decides.
-    std::string PageLine(const std::vector<std::string>& words) override;
+    // once it has settled); every other step says that the real page decides.
+    std::string TakeLine(const PageLine& line) override;
 
     // Platform::WebBackend
     void Load(Platform::WebPage& page, const std::string& url) override;
